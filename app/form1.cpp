@@ -1,0 +1,117 @@
+// Start-up and shut-down of the main window.
+#include "app/form1.h"
+
+#include "app/layoutmath.h"
+#include "app/splitterbar.h"
+#include "app/webpane.h"
+#include "platform/skin.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QWebEngineSettings>
+
+static void initWindowResources()
+{
+    Q_INIT_RESOURCE(resources);  // pictures, skin and template live in a static library
+}
+
+Form1::Form1(const SiteRoots &roots, PageFiles *pages, const Platform &platform, QWidget *parent)
+    : QMainWindow(parent), m_roots(roots), m_pages(pages), m_platform(platform)
+{
+    initWindowResources();
+    setObjectName(QStringLiteral("Form1"));
+    buildControls();
+    buildMenus();
+
+    connect(Timer2, &QTimer::timeout, this, &Form1::Timer2_Timer);
+    connect(Timer3, &QTimer::timeout, this, &Form1::Timer3_Timer);
+    connect(Timer4, &QTimer::timeout, this, &Form1::Timer4_Timer);
+    connect(WebBrowser1, &WebPane::DocumentComplete, this, &Form1::WebBrowser1_DocumentComplete);
+    connect(Picture7, &SplitterBar::Dropped, this, &Form1::SplitterDropped);
+
+    // Client area of 15240 x 8640 twips, centred on the screen.
+    resize(Px(15240), Px(8640) + menuBar()->sizeHint().height());
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        QRect r = geometry();
+        r.moveCenter(screen->availableGeometry().center());
+        move(r.topLeft());
+    }
+
+    Form_Load();
+}
+
+Form1::~Form1() = default;
+
+void Form1::Form_Load()
+{
+    SkinH_Attach();  // without a skin the window keeps the platform's look
+
+    struct Column {
+        const char *key;
+        const char *header;
+        int width;
+    };
+    static const Column columns[] = {
+        {"id", "热度", 1000}, {"name", "种族", 2000}, {"do", "玩家 VS 玩家", 6000}, {"Said", "地图", 2000}, {"Stat", "时间", 2500}};
+    ListView1->setColumnCount(5);
+    QTreeWidgetItem *header = ListView1->headerItem();
+    for (int i = 0; i < 5; ++i) {
+        header->setText(i, QString::fromUtf8(columns[i].header));
+        header->setData(i, Qt::UserRole, QString::fromLatin1(columns[i].key));
+        ListView1->setColumnWidth(i, Px(columns[i].width));
+    }
+
+    PageNumber = 1;
+
+    WebBrowser1->SetBaseUrl(QUrl(m_roots.melee + QLatin1Char('/')));
+    WebBrowser2->SetBaseUrl(QUrl(m_roots.dota + QLatin1Char('/')));
+    WebBrowser1->settings()->setAttribute(QWebEngineSettings::ShowScrollBars, false);
+    WebBrowser2->SetSilent(true);
+    WebBrowser1->Navigate(QStringLiteral("about:blank"));
+    WebBrowser2->Navigate(QStringLiteral("about:blank"));
+    WebBrowser2->SetSilent(true);
+    WebBrowser1->SetSilent(true);
+    WebBrowser1->WriteDocument(BoxText(Text13));
+    WebBrowser2->hide();
+
+    setWindowTitle(windowTitle() + kProgramVersionText);
+
+    Timer2->start();
+    Timer4->start();
+}
+
+void Form1::WebBrowser1_DocumentComplete()
+{
+    // The minimap pane never shows scroll bars.
+    WebBrowser1->page()->runJavaScript(QStringLiteral(
+        "if (document.body) { document.body.setAttribute('scroll', 'no'); document.body.style.overflow = 'hidden'; }"));
+}
+
+void Form1::Form_Unload()
+{
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    m_pages->RemovePageFiles();
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    Form_Unload();
+    for (QTimer *t : {Timer1, Timer2, Timer3, Timer4})
+        t->stop();
+    QMainWindow::closeEvent(event);
+}
+
+QString Form1::BoxText(const QPlainTextEdit *box)
+{
+    QString text = box->toPlainText();
+    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    return text;
+}

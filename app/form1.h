@@ -1,0 +1,154 @@
+#pragma once
+// The main window. Its controls keep the names of the window design, and each
+// behaviour lives in the event procedure named after its control and event.
+#include "platform/platform.h"
+#include "web/pagefiles.h"
+#include "web/siteconfig.h"
+
+#include <QIcon>
+#include <QList>
+#include <QMainWindow>
+
+class QAction;
+class QPoint;
+class QCheckBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QTimer;
+class QTreeWidget;
+class WebPane;
+class SplitterBar;
+
+inline const QString kDesignCaption = QStringLiteral("Quillmark 【Warcraft III】");
+inline const QString kProgramVersionText = QStringLiteral("1.4");
+constexpr double ProgramVersion = 1.4;
+
+class Form1 : public QMainWindow {
+    Q_OBJECT
+public:
+    Form1(const SiteRoots &roots, PageFiles *pages, const Platform &platform, QWidget *parent = nullptr);
+    ~Form1() override;
+
+    // ---- controls (names of the window design) ----
+    SplitterBar *Picture7 = nullptr;
+    WebPane *WebBrowser2 = nullptr;
+    QTimer *Timer3 = nullptr;
+    QFrame *Frame3 = nullptr;
+    QLabel *Label15 = nullptr;
+    QTimer *Timer2 = nullptr;
+    QObject *Inet1 = nullptr;
+    QGroupBox *Frame2 = nullptr;
+    QLineEdit *Text8 = nullptr, *Text9 = nullptr;
+    QPlainTextEdit *Dota_css = nullptr;
+    QListWidget *List1 = nullptr;
+    QPlainTextEdit *Text13 = nullptr;
+    QTimer *Timer4 = nullptr;
+    QPlainTextEdit *Text11 = nullptr;
+    QLineEdit *Text1 = nullptr;
+    QLabel *Picture1 = nullptr, *Picture2 = nullptr, *Picture3 = nullptr, *Picture4 = nullptr;
+    QLabel *Label7 = nullptr, *Label8 = nullptr;
+    QFrame *Frame1 = nullptr;
+    QGroupBox *Frame4 = nullptr;
+    QPushButton *Command1 = nullptr, *Command3 = nullptr, *Command2 = nullptr;
+    QLabel *Picture6 = nullptr, *Picture5 = nullptr;
+    QProgressBar *ProgressBar1 = nullptr;
+    QTimer *Timer1 = nullptr;
+    QObject *CommonDialog1 = nullptr;
+    QPlainTextEdit *Text6 = nullptr;
+    WebPane *WebBrowser1 = nullptr;
+    QLabel *Label1 = nullptr, *Label10 = nullptr, *Label11 = nullptr;
+    QLabel *Label12 = nullptr, *Label13 = nullptr, *Label14 = nullptr;
+    QLabel *Label2 = nullptr, *Label4 = nullptr, *Label5 = nullptr, *Label6 = nullptr, *Label16 = nullptr,
+           *Label3 = nullptr, *Label9 = nullptr, *Label17 = nullptr;
+    QLineEdit *Text2 = nullptr, *Text3 = nullptr, *Text4 = nullptr, *Text5 = nullptr, *Text12 = nullptr,
+              *Text7 = nullptr, *Text10 = nullptr;
+    QRadioButton *Option1 = nullptr, *Option2 = nullptr;
+    QCheckBox *Check1 = nullptr;
+    QTreeWidget *ListView1 = nullptr;
+    QList<QIcon> ImageList1;  // 1: gold crown, 2: silver crown
+
+    // ---- state of the window (never saved) ----
+    quint8 PageNumber = 0;
+    QString SiteMode;       // "", "War3" or "dota"
+    QString ListingUrl;
+    quint8 LastItemIndex = 0;
+    QString GameFolder;
+    QString ReplayPath;
+    QString TargetPath;
+    quint8 DownloadStep = 0;
+
+    const SiteRoots &Roots() const { return m_roots; }
+    PageFiles &Pages() const { return *m_pages; }
+    const Platform &Services() const { return m_platform; }
+
+    // ---- start-up and shut-down ----
+    void Form_Load();
+    void Form_Unload();
+    void WebBrowser1_DocumentComplete();
+
+    // ---- layout ----
+    void Form_Resize();
+    void Form_DragDrop(int x);
+    void ListView1_DragDrop(int x);
+    void WebBrowser2_DragDrop(int x);
+    void Timer3_Timer();
+    void SplitterDropped(QPoint globalPos);
+    void PlaceSplitter(int barLeft, bool onSurface);
+    // Window width and height in twips, borders and title bar included.
+    int WindowWidth() const;
+    int WindowHeight() const;
+
+    // ---- catalogue ----
+    struct ListingLoad {
+        bool fetched = false;   // the page arrived whole
+        int added = 0;          // rows appended
+        bool repeated = false;  // every row of the page was already in the list
+    };
+    ListingLoad LoadReplayList(const QString &url);
+    void StartListing(const QString &siteMode, const QString &url);
+    std::optional<QString> AskKeywords();
+    void MeleeCategory(const QString &path);
+    void all_Click();
+    void search_Click();
+    void dotanew_Click();
+    void zd_Click();
+    void sxdasd_Click();
+    void sais_Click();
+    void DotaSearch(int type);
+    void ApplyDotaLayout(int listWidth);
+    void Timer2_Timer();
+
+    // ---- announcement ----
+    void Timer4_Timer();
+
+    // The text of a multi-line text box with its line breaks as CR LF.
+    static QString BoxText(const QPlainTextEdit *box);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    QAction *menuCommand(QMenu *menu, const char *name, const QString &caption);
+
+    SiteRoots m_roots;
+    PageFiles *m_pages;
+    Platform m_platform;
+    QWidget *m_surface = nullptr;  // the window's own surface (client area)
+    bool m_unloaded = false;
+    bool m_announcementBusy = false;
+    bool m_listingEnded = false;   // paging found the end of the current listing
+    int m_pageFailedAt = -1;       // scroll position at which the last paging fetch failed
+    quint64 m_listingSerial = 0;   // counts listings started, to spot a change during a yield
+};

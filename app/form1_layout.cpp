@@ -1,0 +1,143 @@
+// The pane layout: the list, the DotA pane and the splitter bar above the detail
+// area; the loading banner over the bottom of the list.
+#include "app/form1.h"
+
+#include "app/layoutmath.h"
+#include "app/splitterbar.h"
+#include "app/webpane.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QTimer>
+#include <QTreeWidget>
+
+namespace {
+constexpr int kDetailHeight = 3495;
+constexpr int kBannerHeight = 375;
+constexpr int kMinWindowHeight = 5000;
+constexpr int kBarWidth = 50;
+
+// Qt would clamp a negative size to 0; such a step is skipped and the element
+// keeps its size.
+void setWidthTw(QWidget *w, int twips)
+{
+    if (twips >= 0)
+        w->resize(Px(twips), w->height());
+}
+void setHeightTw(QWidget *w, int twips)
+{
+    if (twips >= 0)
+        w->resize(w->width(), Px(twips));
+}
+void setLeftTw(QWidget *w, int twips) { w->move(Px(twips), w->y()); }
+void setTopTw(QWidget *w, int twips) { w->move(w->x(), Px(twips)); }
+int widthTw(const QWidget *w) { return Twips(w->width()); }
+int heightTw(const QWidget *w) { return Twips(w->height()); }
+int leftTw(const QWidget *w) { return Twips(w->x()); }
+} // namespace
+
+// The outer size: what the platform reports of the frame, or, where it reports
+// only the client size, the frame the layout formulas assume (700 twips of caption,
+// menu and borders in height, 100 in width).
+int Form1::WindowWidth() const
+{
+    const int frame = frameGeometry().width() - width();
+    return Twips(width()) + (frame > 0 ? Twips(frame) : 100);
+}
+
+int Form1::WindowHeight() const
+{
+    const int frame = frameGeometry().height() - height();
+    const int menu = menuBar()->isVisible() ? menuBar()->height() : 0;
+    return Twips(height()) + (frame > 0 ? Twips(frame) : 700 - Twips(menu));
+}
+
+void Form1::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    Form_Resize();
+}
+
+void Form1::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && !isMinimized())
+        Form_Resize();
+}
+
+void Form1::Form_Resize()
+{
+    if (isMinimized())
+        return;
+    // The window cannot be made lower than 5000; a lower report is laid out as 5000.
+    const int extra = WindowHeight() - Twips(height());
+    setMinimumHeight(Px(kMinWindowHeight - extra));
+    const int windowHeight = qMax(WindowHeight(), kMinWindowHeight);
+
+    const int detailTop = windowHeight - kDetailHeight - 700;
+    setTopTw(Frame1, detailTop);
+    if (SiteMode == u"War3")
+        setWidthTw(ListView1, WindowWidth() - 100);
+    const int listHeight = detailTop;
+    setHeightTw(ListView1, listHeight);
+    setHeightTw(WebBrowser2, listHeight);
+    setHeightTw(Picture7, listHeight);
+    setTopTw(Frame3, listHeight - kBannerHeight);
+    setWidthTw(Frame3, widthTw(ListView1));
+    setLeftTw(Label15, int(widthTw(ListView1) / 2.0 * 0.4));
+}
+
+void Form1::SplitterDropped(QPoint globalPos)
+{
+    // Hit-test the drop point against what lies there, topmost first; the web
+    // pane takes drag-and-drop events itself, so the bar tracks the drop instead.
+    const QPoint p = m_surface->mapFromGlobal(globalPos);
+    if (!m_surface->rect().contains(p))
+        return;
+    auto over = [&](const QWidget *w) { return w->isVisible() && w->geometry().contains(p); };
+    if (over(Frame3) || over(Picture7) || over(Frame1))
+        return;
+    if (over(WebBrowser2))
+        WebBrowser2_DragDrop(Twips(p.x() - WebBrowser2->x()));
+    else if (over(ListView1))
+        ListView1_DragDrop(Twips(p.x() - ListView1->x()));
+    else
+        Form_DragDrop(Twips(p.x()));
+}
+
+// The three drop targets share their steps; they differ in the reference of the
+// drop point, the reach of the DotA pane and where the banner text stands.
+void Form1::PlaceSplitter(int barLeft, bool onSurface)
+{
+    setLeftTw(Picture7, barLeft);
+    setWidthTw(ListView1, leftTw(Picture7));
+    setLeftTw(WebBrowser2, leftTw(Picture7) + kBarWidth);
+    setWidthTw(WebBrowser2, onSurface ? WindowWidth() - leftTw(WebBrowser2) - 100 : WindowWidth() - leftTw(Picture7));
+    setWidthTw(Frame3, widthTw(ListView1));
+    setLeftTw(Label15, onSurface ? int(widthTw(ListView1) / 2.0 * 0.4)
+                                 : int(widthTw(ListView1) / 2.0 - widthTw(Label15) / 2.0));
+}
+
+void Form1::Form_DragDrop(int x)
+{
+    PlaceSplitter(leftTw(ListView1) + x, true);
+}
+
+void Form1::ListView1_DragDrop(int x)
+{
+    PlaceSplitter(leftTw(ListView1) + x, false);
+}
+
+void Form1::WebBrowser2_DragDrop(int x)
+{
+    PlaceSplitter(leftTw(WebBrowser2) + x, false);
+}
+
+void Form1::Timer3_Timer()
+{
+    if (Frame3->isHidden())
+        Timer3->stop();
+    Frame3->hide();
+}

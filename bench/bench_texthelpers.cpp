@@ -1,0 +1,118 @@
+// Timings of the listing parsers and of HtmlToText on large pages.
+// HtmlToText must grow linearly: the 10 MB / 1 MB ratio should be about 10.
+#include "catalogue/listingparser.h"
+#include "web/texthelpers.h"
+
+#include <QString>
+
+#include <chrono>
+#include <cstdio>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double microsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double, std::micro>(Clock::now() - start).count();
+}
+
+QString meleePage(int items)
+{
+    QString page = QString::fromUtf8("<html><head><title>录像列表</title></head><body><div id=\"list\">\n");
+    for (int i = 0; i < items; ++i) {
+        page += QString::fromUtf8(
+                    "<ul class=\"replayitem\">"
+                    "<li class=\"c_r\"><a href=\"ReplayList.aspx?GameRace=3\">人族 VS 暗夜精灵</a></li>"
+                    "<li class=\"c_p\"><a href=\"http://melee.example/ReplayView.aspx?ReplayID=%1\" "
+                    "target=\"_blank\">天空 VS 月神 %1</a><img src=\"images/%2.gif\" /></li>"
+                    "<li class=\"c_m\">Turtle Rock</li><li class=\"c_t\">2008-05-12</li></ul>\n")
+                    .arg(10000 + i)
+                    .arg(i % 3);
+    }
+    page += QString::fromUtf8("</div><div class=\"pager\">第 1 页</div></body></html>");
+    return page;
+}
+
+QString dotaPage(int items)
+{
+    QString page = QString::fromUtf8("<html><body><div class='dotalist'>\n");
+    for (int i = 0; i < items; ++i) {
+        page += QString::fromUtf8(
+                    "<ul class='dotaitem'><a title=\" 天灾 全场超神 %1 \" "
+                    "onclick=\"window.open('/DotaView.aspx?id=%1')\"><li class='it_title'>天灾 全场超神</li></a>"
+                    "<li class='it_icon'><img src='images/%2.gif' /></li>"
+                    "<li class='it_time'>2009-03-01</li><li class='it_down'><a href='#'>下载</a></li></ul>\n")
+                    .arg(5000 + i)
+                    .arg(i % 3);
+    }
+    page += QString::fromUtf8("</div><span id=\"labPage\">1/35</span></body></html>");
+    return page;
+}
+
+// Detail-page-like HTML: listed and unlisted tags, block elements, comments,
+// entities, stray "<" and Chinese text, repeated up to about `chars` code units.
+QString bulkHtml(qsizetype chars)
+{
+    const QString unit = QString::fromUtf8(
+        "<div class=\"memo\"><p>解说：<b>人族</b>速科技，APM < 200 时&nbsp;难以操作。</p>\n"
+        "<table><tr><td>玩家</td><td>Sky</td></tr></table><br/><br />\n"
+        "<script type=\"text/javascript\">var s = '<b>' + x;</SCRIPT >"
+        "<!-- note --><!--raw--><legend>Box</legend><span style=\"color:red\">Moon</span>\n"
+        "<style>p{color:red}</style><img src=\"images/1.gif\"><FONT size=2>Turtle Rock</FONT></div>\n");
+    QString html;
+    html.reserve(chars + unit.size());
+    while (html.size() < chars)
+        html += unit;
+    return html;
+}
+
+double timeHtmlToText(const QString &html, int reps)
+{
+    qsizetype sink = 0;
+    const auto start = Clock::now();
+    for (int r = 0; r < reps; ++r)
+        sink += HtmlToText(html).size();
+    const double ms = microsSince(start) / 1000.0 / reps;
+    if (sink == 0)
+        std::printf("(empty result)\n");
+    return ms;
+}
+
+} // namespace
+
+int main()
+{
+    const QString root = QStringLiteral("http://dota.example.net");
+
+    {
+        const QString page = meleePage(100);
+        const int reps = 2000;
+        qsizetype rows = 0;
+        const auto start = Clock::now();
+        for (int r = 0; r < reps; ++r)
+            rows += ParseMeleeListing(page).size();
+        std::printf("melee listing, 100 items (%lld chars): %.1f us per page (%lld rows)\n",
+                    (long long)page.size(), microsSince(start) / reps, (long long)(rows / reps));
+    }
+    {
+        const QString page = dotaPage(100);
+        const int reps = 2000;
+        qsizetype rows = 0;
+        const auto start = Clock::now();
+        for (int r = 0; r < reps; ++r)
+            rows += ParseDotaListing(page, root).size();
+        std::printf("DotA listing, 100 items (%lld chars): %.1f us per page (%lld rows)\n",
+                    (long long)page.size(), microsSince(start) / reps, (long long)(rows / reps));
+    }
+
+    const QString small = bulkHtml(1000 * 1000);
+    const QString large = bulkHtml(10 * 1000 * 1000);
+    timeHtmlToText(small, 1); // warm-up
+    const double msSmall = timeHtmlToText(small, 10);
+    const double msLarge = timeHtmlToText(large, 3);
+    std::printf("HtmlToText ~1 MB (%lld chars): %.2f ms\n", (long long)small.size(), msSmall);
+    std::printf("HtmlToText ~10 MB (%lld chars): %.2f ms\n", (long long)large.size(), msLarge);
+    std::printf("ratio 10 MB / 1 MB: %.2f (linear: about 10)\n", msLarge / msSmall);
+    return 0;
+}

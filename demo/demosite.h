@@ -1,0 +1,81 @@
+#pragma once
+// The bundled demo replay site: a melee site, a DotA site and a file host (DotA
+// maps and the announcement feed), each on its own port of one DemoServer, with
+// pages generated from one small data set of demo replays.
+#include "demo/demoserver.h"
+#include "web/siteconfig.h"
+
+#include <QList>
+#include <QString>
+
+struct DemoMeleeReplay {
+    int id = 0;
+    int race1 = 1, race2 = 1;  // race codes: 1 Human, 2 NightElf, 4 Orc, 8 Undead
+    QString player1, player2;
+    QString map;       // display name
+    QString mapShort;  // abbreviation usable with "at"
+    QString mapFile;   // file name of the map
+    QString version;
+    QString time;
+    int icon = 0;      // 0 none, 1 gold crown, 2 silver crown
+    bool brokenItem = false;  // listing item without its map cell
+    int gameRace() const { return race1 + race2; }
+};
+
+struct DemoDotaReplay {
+    int id = 0;
+    QString team1, team2;
+    QStringList players;  // ten
+    QString event;
+    QString title;
+    QString time;
+    QString version;
+    QString map;       // "DotA Allstars v6.64"
+    int icon = 0;
+};
+
+QString RaceName(int code);       // "人族", "暗夜精灵", "兽族", "不死"
+QString RaceSearchCode(int code); // "HM", "NE", "ORC", "UD"
+
+class DemoData {
+public:
+    static const DemoData &instance();
+    QList<DemoMeleeReplay> melee;
+    QList<DemoDotaReplay> dota;
+    QStringList meleePlayers, dotaPlayers, teams, events;
+
+    // Melee search: blank-separated keywords (players, race codes, "at <map>").
+    QList<DemoMeleeReplay> searchMelee(const QString &keywords) const;
+    // DotA search: type 1 team, 2 player, 3 event.
+    QList<DemoDotaReplay> searchDota(int type, const QString &keywords) const;
+
+private:
+    DemoData();
+};
+
+constexpr int kDemoPageSize = 20;
+
+class DemoSite {
+public:
+    // Listens on 127.0.0.1: melee on `basePort`, DotA on basePort + 1, file host
+    // on basePort + 2 (free ports when basePort is 0).
+    explicit DemoSite(quint16 basePort = 0);
+    bool ok() const { return m_ok; }
+    SiteRoots roots() const;
+    DemoServer &server() { return m_server; }
+
+    static QString meleeListingPage(const QList<DemoMeleeReplay> &all, int page, const QString &selfRoot);
+    static QString dotaListingPage(const QList<DemoDotaReplay> &all, int page);
+
+private:
+    DemoResponse melee(const DemoRequest &r) const;
+    DemoResponse dota(const DemoRequest &r) const;
+    DemoResponse files(const DemoRequest &r) const;
+    DemoServer m_server;
+    bool m_ok = false;
+};
+
+// Routes every demo site answers, for trying out failures: "/_test/silent" never
+// answers, "/_test/status/N" answers status N with a page, "/_test/gbk" is a GBK
+// page, "/_test/bytes/N" is N bytes of data, "/_test/cut" announces more than it sends.
+std::optional<DemoResponse> DemoTestRoute(const DemoRequest &r);

@@ -1,0 +1,42 @@
+#pragma once
+// The few things the window asks of the desktop, behind small interfaces so that
+// tests can drive the real window and watch its messages without a person.
+#include <QString>
+#include <QUrl>
+#include <optional>
+
+class QWidget;
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    // Modal message with the information icon. The text is shown as plain text.
+    virtual void MsgBox(QWidget *parent, const QString &text, const QString &title) = 0;
+    // Modal text input; nullopt when cancelled.
+    virtual std::optional<QString> InputBox(QWidget *parent, const QString &prompt, const QString &title) = 0;
+    // Open-file dialog with one filter entry; the chosen path, empty when none.
+    virtual QString OpenFile(QWidget *parent, const QString &filterLabel, const QString &pattern) = 0;
+};
+
+class UrlOpener {
+public:
+    virtual ~UrlOpener() = default;
+    // Hands a web address to the desktop (never to a shell).
+    virtual bool Open(const QUrl &url) = 0;
+};
+
+class ProgramExit {
+public:
+    virtual ~ProgramExit() = default;
+    // Ends the program at once: no window shut-down steps run.
+    virtual void ExitNow(int code) = 0;
+};
+
+struct Platform {
+    Dialogs *dialogs = nullptr;
+    UrlOpener *urlOpener = nullptr;
+    ProgramExit *exit = nullptr;
+};
+
+// The desktop's own implementations.
+Platform DesktopPlatform();
