@@ -1,0 +1,9 @@
+#!/bin/sh
+# Installs what Quillmark needs to build, run and test on Debian 12.
+set -e
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; fi
+$SUDO apt-get update
+$SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends \
+    cmake g++ make qt6-base-dev qt6-webengine-dev qt6-5compat-dev libgl-dev \
+    libgtest-dev fonts-wqy-microhei xvfb xauth
