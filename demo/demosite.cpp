@@ -113,8 +113,8 @@ DemoData::DemoData()
         if (i % 20 >= 10)  // either order of the races occurs
             std::swap(r.race1, r.race2);
         const int n = int(meleePlayers.size());
-        r.player1 = meleePlayers.at((i * 7) % n);
-        r.player2 = meleePlayers.at((i * 11 + 3) % n);
+        r.player1 = meleePlayers.at((i * 7 + (i / 10) * 3) % n);
+        r.player2 = meleePlayers.at((i * 11 + 3 + i / 10) % n);
         if (r.player2 == r.player1)
             r.player2 = meleePlayers.at((i * 11 + 4) % n);
         const QJsonObject map = maps.at((i * 3 + i / 10) % maps.size()).toObject();
@@ -143,7 +143,7 @@ DemoData::DemoData()
         for (int k = 0; k < 10; ++k)
             r.players.append(dotaPlayers.at((i + k * 5) % dotaPlayers.size()));
         r.event = events.at((i / 3) % events.size());
-        r.title = QStringLiteral("%1 VS %2 - %3 第%4局").arg(r.team1, r.team2, r.event).arg(i % 3 + 1);
+        r.title = QStringLiteral("%1 VS %2 - %3 第%4局").arg(r.team1, r.team2, r.event, QString::number(i % 3 + 1));
         r.time = QStringLiteral("2009-%1-%2").arg(10 - (i / 28) % 10, 2, 10, QChar(u'0')).arg(28 - i % 28, 2, 10, QChar(u'0'));
         r.version = versions.at(3 + i % 2 < versions.size() ? 3 + i % 2 : 0);
         r.map = dotaMaps.at(i % dotaMaps.size()).toObject().value(u"name").toString();
@@ -218,18 +218,19 @@ QString DemoSite::meleeListingPage(const QList<DemoMeleeReplay> &all, int page, 
     for (int i = first; i < all.size() && i < first + kDemoPageSize; ++i) {
         const DemoMeleeReplay &r = all.at(i);
         const QString icon = r.icon ? QStringLiteral("<img src=\"/images/%1.gif\" alt=\"\" />").arg(r.icon) : QString();
-        items += QStringLiteral("<ul class=\"replayitem\">\r\n<li class=\"c_r\"><a href=\"/ReplayList.aspx?GameRace=%1\">%2 VS %3</a></li>\r\n")
-                     .arg(r.gameRace()).arg(RaceName(r.race1), RaceName(r.race2));
-        items += QStringLiteral("<li class=\"c_p\"><a href=\"%1/ReplayDetail.aspx?ReplayID=%2\" target=\"_blank\">%3 VS %4</a>%5</li>\r\n")
-                     .arg(selfRoot).arg(r.id).arg(esc(r.player1), esc(r.player2), icon);
+        // One multi-argument arg() each: a replaced text is never scanned again for "%n".
+        items += QStringLiteral("<ul class=\"replayitem\"><li class=\"c_r\"><a href=\"/ReplayList.aspx?GameRace=%1\">%2 VS %3</a></li>")
+                     .arg(QString::number(r.gameRace()), RaceName(r.race1), RaceName(r.race2));
+        items += QStringLiteral("<li class=\"c_p\"><a href=\"%1/ReplayDetail.aspx?ReplayID=%2\" target=\"_blank\">%3 VS %4</a>%5</li>")
+                     .arg(selfRoot, QString::number(r.id), esc(r.player1), esc(r.player2), icon);
         if (!r.brokenItem)
-            items += QStringLiteral("<li class=\"c_m\">%1</li>\r\n").arg(esc(r.map));
-        items += QStringLiteral("<li class=\"c_t\">%1</li>\r\n</ul>\r\n").arg(r.time);
+            items += QStringLiteral("<li class=\"c_m\">") + esc(r.map) + QStringLiteral("</li>");
+        items += QStringLiteral("<li class=\"c_t\">") + r.time + QStringLiteral("</li></ul>\r\n");
     }
     const int pages = int((all.size() + kDemoPageSize - 1) / kDemoPageSize);
     const QString body = QStringLiteral("<div id=\"nav\"><a href=\"/Default.aspx?a=3\">最新录像</a></div>\r\n<div id=\"list\">\r\n%1</div>\r\n"
                                         "<span id=\"labPage\">第 %2 / %3 页</span>")
-                             .arg(items).arg(page).arg(pages);
+                             .arg(items, QString::number(page), QString::number(pages));
     return pageShell(QStringLiteral("对战录像"), body);
 }
 
@@ -242,11 +243,11 @@ QString DemoSite::dotaListingPage(const QList<DemoDotaReplay> &all, int page)
         const QString icon = r.icon ? QStringLiteral("<img src='images/%1.gif' alt='' />").arg(r.icon) : QString();
         items += QStringLiteral("<ul class='dotaitem' title=\" %1 \" onclick=\"window.open('/ReplayShow.aspx?ReplayID=%2')\">"
                                 "<li class='it_title'>%3%1</li><li class='it_time'>%4</li><li class='it_down'>下载</li></ul>\r\n")
-                     .arg(esc(r.title)).arg(r.id).arg(icon, r.time);
+                     .arg(esc(r.title), QString::number(r.id), icon, r.time);
     }
     const int pages = int((all.size() + kDemoPageSize - 1) / kDemoPageSize);
     const QString body = QStringLiteral("<div id=\"list\">\r\n%1</div>\r\n<span id=\"labPage\">第 %2 / %3 页</span>")
-                             .arg(items).arg(page).arg(pages);
+                             .arg(items, QString::number(page), QString::number(pages));
     return pageShell(QStringLiteral("DotA 录像"), body);
 }
 
