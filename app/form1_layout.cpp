@@ -38,20 +38,19 @@ int heightTw(const QWidget *w) { return Twips(w->height()); }
 int leftTw(const QWidget *w) { return Twips(w->x()); }
 } // namespace
 
-// The outer size: what the platform reports of the frame, or, where it reports
-// only the client size, the frame the layout formulas assume (700 twips of caption,
-// menu and borders in height, 100 in width).
+// The outer size that the layout formulas work with. The window was designed for
+// a frame (caption, menu bar and borders) of 700 twips in height and 100 in width;
+// frames differ between desktops (and the offscreen platform has none), so the
+// outer size is derived from the client size with that frame, which keeps the
+// detail area flush with the bottom of the window everywhere.
 int Form1::WindowWidth() const
 {
-    const int frame = frameGeometry().width() - width();
-    return Twips(width()) + (frame > 0 ? Twips(frame) : 100);
+    return Twips(m_surface->width()) + 100;
 }
 
 int Form1::WindowHeight() const
 {
-    const int frame = frameGeometry().height() - height();
-    const int menu = menuBar()->isVisible() ? menuBar()->height() : 0;
-    return Twips(height()) + (frame > 0 ? Twips(frame) : 700 - Twips(menu));
+    return Twips(m_surface->height()) + 700;
 }
 
 void Form1::resizeEvent(QResizeEvent *event)

@@ -8,6 +8,7 @@ SplitterBar::SplitterBar(QWidget *parent) : QFrame(parent)
     setCursor(Qt::SizeAllCursor);
     setFrameShape(QFrame::NoFrame);
     setAutoFillBackground(true);
+    setStyleSheet(QStringLiteral("background-color: #9AA8B8;"));
 }
 
 void SplitterBar::mousePressEvent(QMouseEvent *event)
