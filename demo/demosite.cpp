@@ -148,6 +148,7 @@ DemoData::DemoData()
         r.version = versions.at(3 + i % 2 < versions.size() ? 3 + i % 2 : 0);
         r.map = dotaMaps.at(i % dotaMaps.size()).toObject().value(u"name").toString();
         r.icon = (i % 6 == 0) ? 2 : (i % 5 == 2) ? 1 : 0;
+        r.brokenItem = (i % 13 == 12);
         dota.append(r);
     }
 }
@@ -241,9 +242,11 @@ QString DemoSite::dotaListingPage(const QList<DemoDotaReplay> &all, int page)
     for (int i = first; i < all.size() && i < first + kDemoPageSize; ++i) {
         const DemoDotaReplay &r = all.at(i);
         const QString icon = r.icon ? QStringLiteral("<img src='images/%1.gif' alt='' />").arg(r.icon) : QString();
+        // A few items lack their time cell, as on the real site.
+        const QString timeCell = r.brokenItem ? QStringLiteral("<li class='it_date'>") : QStringLiteral("<li class='it_time'>");
         items += QStringLiteral("<ul class='dotaitem' title=\" %1 \" onclick=\"window.open('/ReplayShow.aspx?ReplayID=%2')\">"
-                                "<li class='it_title'>%3%1</li><li class='it_time'>%4</li><li class='it_down'>下载</li></ul>\r\n")
-                     .arg(esc(r.title), QString::number(r.id), icon, r.time);
+                                "<li class='it_title'>%3%1</li>%4%5</li><li class='it_down'>下载</li></ul>\r\n")
+                     .arg(esc(r.title), QString::number(r.id), icon, timeCell, r.time);
     }
     const int pages = int((all.size() + kDemoPageSize - 1) / kDemoPageSize);
     const QString body = QStringLiteral("<div id=\"list\">\r\n%1</div>\r\n<span id=\"labPage\">第 %2 / %3 页</span>")

@@ -32,6 +32,7 @@ struct DemoDotaReplay {
     QString version;
     QString map;       // "DotA Allstars v6.64"
     int icon = 0;
+    bool brokenItem = false;  // listing item without its time cell
 };
 
 QString RaceName(int code);       // "人族", "暗夜精灵", "兽族", "不死"

@@ -5,6 +5,7 @@
 #include "support/testwindow.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QFile>
 #include <QFrame>
@@ -159,4 +160,19 @@ TEST(Form1Close, ClosingWithoutPagesRaisesNothingAndAfterFetchesRemovesPageFiles
     EXPECT_TRUE(w->close());
     EXPECT_FALSE(w.pages->exists(kPageFile));
     EXPECT_FALSE(w.pages->exists(kIndexPageFile));
+}
+
+TEST(Form1Start, WithoutItsSkinTheWindowStillWorks)
+{
+    qputenv("QUILLMARK_SKIN", "/nonexistent/skin.qss");
+    qApp->setStyleSheet(QString());
+    {
+        TestWindow w;
+        w->Timer4->stop();
+        EXPECT_TRUE(qApp->styleSheet().isEmpty());
+        EXPECT_EQ(w->windowTitle(), QStringLiteral("Quillmark 【Warcraft III】1.4"));
+        w->all_Click();
+        EXPECT_EQ(w->ListView1->topLevelItemCount(), 20);
+    }
+    qunsetenv("QUILLMARK_SKIN");
 }

@@ -72,12 +72,13 @@ TEST_F(DemoListings, DotaLatestPageRows)
     const QString root = site.roots().dota;
     const QList<ListingRow> rows = ParseDotaListing(fetch(root + QStringLiteral("/DotaList.aspx?&PageNo=1")), root);
     ASSERT_EQ(rows.size(), kDemoPageSize);
+    EXPECT_TRUE(std::any_of(data.dota.begin(), data.dota.begin() + kDemoPageSize, [](const DemoDotaReplay &r) { return r.brokenItem; }));
     for (int i = 0; i < rows.size(); ++i) {
         const DemoDotaReplay &r = data.dota.at(i);
         EXPECT_EQ(rows.at(i).matchup, QStringLiteral("近卫军团 VS 天灾军团"));
         EXPECT_EQ(rows.at(i).players, r.title);  // blanks around the title removed
         EXPECT_TRUE(rows.at(i).map.isEmpty());
-        EXPECT_EQ(rows.at(i).time, r.time);
+        EXPECT_EQ(rows.at(i).time, r.brokenItem ? QString() : r.time) << i;
         EXPECT_EQ(rows.at(i).icon, r.icon);
         EXPECT_EQ(rows.at(i).detailUrl, root + QStringLiteral("/ReplayShow.aspx?ReplayID=%1").arg(r.id));
     }

@@ -4,6 +4,7 @@
 #include "web/codepage.h"
 #include "web/httpget.h"
 #include "web/pagefiles.h"
+#include "web/siteconfig.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
@@ -158,4 +159,36 @@ TEST_F(PageFetch, RemovePageFilesDeletesOnlyTheTwoPageFiles)
     EXPECT_FALSE(QFile::exists(pages.path(QStringLiteral("FD.dat"))));
     EXPECT_FALSE(QFile::exists(pages.path(QStringLiteral("FDx.Dat"))));
     EXPECT_TRUE(QFile::exists(pages.path(QStringLiteral("keep.txt"))));
+}
+
+TEST(SiteSettings, IniBesideTheProgramAndEnvironmentWhichWins)
+{
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(QStringLiteral("quillmark.ini"));
+    QFile f(ini);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("[sites]\nmelee=http://melee.example/\ndota=http://dota.example\ndotamap=http://maps.example/dota\n");
+    f.close();
+    qputenv("QUILLMARK_FEED_URL", "http://feed.example/rss.xml");
+    qputenv("QUILLMARK_DOTA_ROOT", "http://other.example//");
+    const SiteRoots r = ConfiguredSiteRoots(ini);
+    qunsetenv("QUILLMARK_FEED_URL");
+    qunsetenv("QUILLMARK_DOTA_ROOT");
+    EXPECT_EQ(r.melee, QStringLiteral("http://melee.example"));
+    EXPECT_EQ(r.dota, QStringLiteral("http://other.example"));
+    EXPECT_EQ(r.dotaMap, QStringLiteral("http://maps.example/dota/"));
+    EXPECT_EQ(r.feed, QStringLiteral("http://feed.example/rss.xml"));
+    EXPECT_TRUE(r.complete());
+
+    // Nothing configured: the demo site fills every gap.
+    const SiteRoots none = ConfiguredSiteRoots(dir.filePath(QStringLiteral("missing.ini")));
+    EXPECT_TRUE(none.empty());
+    SiteRoots demo;
+    demo.melee = QStringLiteral("a");
+    demo.dota = QStringLiteral("b");
+    demo.dotaMap = QStringLiteral("c/");
+    demo.feed = QStringLiteral("d");
+    const SiteRoots merged = MergeSiteRoots(r, demo);
+    EXPECT_EQ(merged.melee, r.melee);
+    EXPECT_EQ(MergeSiteRoots(none, demo).feed, QStringLiteral("d"));
 }
