@@ -125,10 +125,12 @@ DemoServer::DemoServer()
 
 DemoServer::~DemoServer()
 {
-    // Everything on the server thread is a child of m_context.
-    QMetaObject::invokeMethod(m_context, [this] { delete m_context; }, Qt::BlockingQueuedConnection);
+    // Everything on the server thread is a child of m_context: its listeners and
+    // sockets go on that thread; the context itself once the thread has ended.
+    QMetaObject::invokeMethod(m_context, [this] { qDeleteAll(m_context->children()); }, Qt::BlockingQueuedConnection);
     m_thread->quit();
     m_thread->wait();
+    delete m_context;
     delete m_thread;
     qDeleteAll(m_listeners);
 }
