@@ -86,8 +86,6 @@ public:
     quint8 DownloadStep = 0;
 
     const SiteRoots &Roots() const { return m_roots; }
-    PageFiles &Pages() const { return *m_pages; }
-    const Platform &Services() const { return m_platform; }
 
     // ---- start-up and shut-down ----
     void Form_Load();

@@ -77,8 +77,3 @@ void WebPane::SetSilent(bool silent)
 {
     static_cast<SilentPage *>(page())->silent = silent;
 }
-
-bool WebPane::Silent() const
-{
-    return static_cast<SilentPage *>(page())->silent;
-}

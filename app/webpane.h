@@ -14,7 +14,6 @@ public:
     void Navigate(const QString &url);          // "about:blank" or an http(s) address
     void WriteDocument(const QString &html);   // appends to what was written since the last navigation
     void SetSilent(bool silent);
-    bool Silent() const;
     void SetBaseUrl(const QUrl &base) { m_base = base; }
     QString WrittenText() const { return m_written; }
     bool Loading() const { return m_loading; }

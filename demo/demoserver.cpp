@@ -2,11 +2,9 @@
 
 #include <QHostAddress>
 #include <QMutexLocker>
-#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
-#include <QTimer>
 
 QByteArray DemoRequest::path() const
 {
@@ -174,15 +172,7 @@ quint16 DemoServer::listen(const QString &site, DemoHandler handler, quint16 por
                     handle(listener, req, resp);
                     if (resp.silent)
                         return;  // the socket stays open until the client or the server gives up
-                    if (resp.delayMs > 0) {
-                        QPointer<QTcpSocket> guard(socket);
-                        QTimer::singleShot(resp.delayMs, socket, [guard, resp] {
-                            if (guard)
-                                writeResponse(guard, resp);
-                        });
-                    } else {
-                        writeResponse(socket, resp);
-                    }
+                    writeResponse(socket, resp);
                 });
             }
         });

@@ -33,7 +33,6 @@ struct DemoResponse {
     bool silent = false;          // accept the request and never answer
     bool contentLength = true;    // announce the body's length
     qint64 announcedLength = -1;  // >= 0: announce this length instead (a cut-off body)
-    int delayMs = 0;              // answer only after this delay
 
     static DemoResponse html(const QString &page, int status = 200);
     static DemoResponse bytes(const QByteArray &data, const QByteArray &type = "application/octet-stream");

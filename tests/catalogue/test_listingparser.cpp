@@ -54,32 +54,6 @@ QString dotaPage(const QString &items, bool withLabel = true)
 
 // ---------------------------------------------------------------- melee
 
-TEST(MeleeListing, RowsInPageOrder)
-{
-    const QString page = meleePage(
-        meleeItem("人族 VS 暗夜精灵", "http://melee.example/ReplayView.aspx?ReplayID=10234",
-                  "Sky VS Moon</a><img src=\"images/1.gif\" />", "Turtle Rock", "2008-05-12")
-        + meleeItem("兽族 VS 不死族", "ReplayView.aspx?ReplayID=10235", "天空 VS 月神</a>",
-                    "失落的神庙", "2008-05-13 21:04"));
-    const QList<ListingRow> rows = ParseMeleeListing(page);
-    ASSERT_EQ(rows.size(), 2);
-
-    EXPECT_EQ(rows[0].matchup, u8s("人族 VS 暗夜精灵"));
-    EXPECT_EQ(rows[0].players, u8s("Sky VS Moon"));
-    EXPECT_EQ(rows[0].map, u8s("Turtle Rock"));
-    EXPECT_EQ(rows[0].time, u8s("2008-05-12"));
-    EXPECT_EQ(rows[0].icon, 1);
-    EXPECT_EQ(rows[0].detailUrl, u8s("http://melee.example/ReplayView.aspx?ReplayID=10234"));
-
-    EXPECT_EQ(rows[1].matchup, u8s("兽族 VS 不死族"));
-    EXPECT_EQ(rows[1].players, u8s("天空 VS 月神"));
-    EXPECT_EQ(rows[1].map, u8s("失落的神庙"));
-    EXPECT_EQ(rows[1].time, u8s("2008-05-13 21:04"));
-    EXPECT_EQ(rows[1].icon, 0);
-    // Taken as found: no site root is put in front.
-    EXPECT_EQ(rows[1].detailUrl, u8s("ReplayView.aspx?ReplayID=10235"));
-}
-
 TEST(MeleeListing, PlayersCellCleanUpAndIcon)
 {
     const QString page = meleePage(
@@ -154,32 +128,6 @@ TEST(MeleeListing, ItemRunsToNextMarker)
 }
 
 // ---------------------------------------------------------------- DotA
-
-TEST(DotaListing, RowsInPageOrder)
-{
-    const QString page = dotaPage(
-        dotaItem("  天灾 全场超神  ", "/DotaView.aspx?id=5521", "<img src='images/2.gif' />", "2009-03-01")
-        + dotaItem("近卫 翻盘", "/DotaView.aspx?id=5522", "<img src='images/1.gif' />", "2009-03-02")
-        + dotaItem("普通局", "/DotaView.aspx?id=5523", "", "2009-03-03"));
-    const QList<ListingRow> rows = ParseDotaListing(page, u8s(kDotaRoot));
-    // The first piece of the item section already is the first item.
-    ASSERT_EQ(rows.size(), 3);
-
-    for (const ListingRow &row : rows) {
-        EXPECT_EQ(row.matchup, u8s("近卫军团 VS 天灾军团"));
-        EXPECT_EQ(row.map, QString());
-    }
-    EXPECT_EQ(rows[0].players, u8s("天灾 全场超神"));
-    EXPECT_EQ(rows[0].detailUrl, u8s("http://dota.example.net/DotaView.aspx?id=5521"));
-    EXPECT_EQ(rows[0].time, u8s("2009-03-01"));
-    EXPECT_EQ(rows[0].icon, 2);
-    EXPECT_EQ(rows[1].players, u8s("近卫 翻盘"));
-    EXPECT_EQ(rows[1].icon, 1);
-    EXPECT_EQ(rows[2].players, u8s("普通局"));
-    EXPECT_EQ(rows[2].detailUrl, u8s("http://dota.example.net/DotaView.aspx?id=5523"));
-    EXPECT_EQ(rows[2].time, u8s("2009-03-03"));
-    EXPECT_EQ(rows[2].icon, 0);
-}
 
 TEST(DotaListing, IconRules)
 {

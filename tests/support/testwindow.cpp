@@ -4,7 +4,6 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QTimer>
-#include <QTreeWidget>
 #include <QThread>
 
 TestWindow::TestWindow(bool show, const SiteRoots &override)
@@ -44,15 +43,4 @@ bool WaitFor(const std::function<bool()> &done, int ms)
         QThread::msleep(5);
     }
     return true;
-}
-
-QString RowText(QTreeWidget *list, int row)
-{
-    QTreeWidgetItem *item = list->topLevelItem(row);
-    if (!item)
-        return QString();
-    QStringList cells;
-    for (int c = 0; c < list->columnCount(); ++c)
-        cells.append(item->text(c));
-    return cells.join(u'|');
 }

@@ -78,6 +78,3 @@ void SaveScreenshot(QWidget *widget, const QString &name);
 
 // Runs the event loop until `done` holds or `ms` pass; returns done().
 bool WaitFor(const std::function<bool()> &done, int ms = 5000);
-
-// The text of a row of a list as the user sees it, cells joined by "|".
-QString RowText(class QTreeWidget *list, int row);
