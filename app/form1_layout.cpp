@@ -9,7 +9,6 @@
 #include <QApplication>
 #include <QEvent>
 #include <QLabel>
-#include <QMenuBar>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -18,24 +17,6 @@ constexpr int kDetailHeight = 3495;
 constexpr int kBannerHeight = 375;
 constexpr int kMinWindowHeight = 5000;
 constexpr int kBarWidth = 50;
-
-// Qt would clamp a negative size to 0; such a step is skipped and the element
-// keeps its size.
-void setWidthTw(QWidget *w, int twips)
-{
-    if (twips >= 0)
-        w->resize(Px(twips), w->height());
-}
-void setHeightTw(QWidget *w, int twips)
-{
-    if (twips >= 0)
-        w->resize(w->width(), Px(twips));
-}
-void setLeftTw(QWidget *w, int twips) { w->move(Px(twips), w->y()); }
-void setTopTw(QWidget *w, int twips) { w->move(w->x(), Px(twips)); }
-int widthTw(const QWidget *w) { return Twips(w->width()); }
-int heightTw(const QWidget *w) { return Twips(w->height()); }
-int leftTw(const QWidget *w) { return Twips(w->x()); }
 } // namespace
 
 // The outer size that the layout formulas work with. The window was designed for

@@ -27,8 +27,7 @@ Form1::ListingLoad Form1::LoadReplayList(const QString &url)
 
     if (melee) {
         WebBrowser2->hide();
-        if (WindowWidth() - 100 >= 0)
-            ListView1->resize(Px(WindowWidth() - 100), ListView1->height());
+        setWidthTw(ListView1, WindowWidth() - 100);
         const int widths[4] = {1000, 2000, 6000, 2500};
         for (int i = 0; i < 4; ++i)
             ListView1->setColumnWidth(i, Px(widths[i]));
@@ -116,7 +115,7 @@ void Form1::ApplyDotaLayout(int listWidth)
     ListView1->setColumnWidth(2, Px(4000));
     ListView1->setColumnWidth(3, 0);
     WebBrowser2->show();
-    ListView1->resize(Px(listWidth), ListView1->height());
+    setWidthTw(ListView1, listWidth);
 }
 
 void Form1::dotanew_Click()
