@@ -12,6 +12,12 @@
 #include <QThread>
 #include <QTimer>
 
+bool IsWebAddress(const QUrl &url)
+{
+    const QString scheme = url.scheme().toLower();
+    return url.isValid() && (scheme == u"http" || scheme == u"https") && !url.host().isEmpty();
+}
+
 std::optional<QUrl> RequestUrl(const QString &urlText, QString *error)
 {
     auto fail = [&](const QString &why) -> std::optional<QUrl> {
@@ -36,8 +42,7 @@ std::optional<QUrl> RequestUrl(const QString &urlText, QString *error)
         }
     }
     const QUrl url = QUrl::fromEncoded(wire, QUrl::TolerantMode);
-    const QString scheme = url.scheme().toLower();
-    if (!url.isValid() || (scheme != u"http" && scheme != u"https") || url.host().isEmpty())
+    if (!IsWebAddress(url))
         return fail(QStringLiteral("only http and https addresses are fetched"));
     return url;
 }

@@ -11,14 +11,29 @@
 #include <functional>
 #include <optional>
 
+// The outcome of every transfer: page fetches and file downloads alike.
 struct FetchResult {
-    enum class Status { Ok, HttpError, NetworkError, TimedOut, Refused };
+    enum class Status {
+        Ok,
+        HttpError,       // the server answered, but not with success
+        NetworkError,    // no answer, or the connection broke
+        TimedOut,        // no complete answer within the time limit
+        Refused,         // not a web address, or not sendable in code page 936
+        TooLarge,        // the answer passed the size bound
+        StoreFailed,     // the answer could not be written where it belongs
+        ShortBody,       // the body ended before its announced length
+        WrongContent,    // the file is not what it claims to be
+    };
     Status status = Status::NetworkError;
     int httpStatus = 0;
     QByteArray body;   // what arrived, also for an error status (empty on the file road)
     QString error;     // human-readable reason when not Ok
     bool ok() const { return status == Status::Ok; }
 };
+
+// The one check that an address is a web address: http or https with a host.
+// Everything the tool fetches, opens or lets a pane navigate to passes it.
+bool IsWebAddress(const QUrl &url);
 
 // URL text as the tool holds it -> the URL that goes on the wire. Characters
 // travel as their code-page-936 bytes, percent-encoded where they are not ASCII.

@@ -83,7 +83,7 @@ TEST_F(DemoListings, DotaLatestPageRows)
         EXPECT_EQ(rows.at(i).detailUrl, root + QStringLiteral("/ReplayShow.aspx?ReplayID=%1").arg(r.id));
     }
     // Past the last page: no rows.
-    EXPECT_TRUE(ParseDotaListing(fetch(root + QStringLiteral("/DotaList.aspx?&PageNo=9")), root).isEmpty());
+    EXPECT_TRUE(ParseDotaListing(fetch(root + QStringLiteral("/DotaList.aspx?&PageNo=16")), root).isEmpty());
 }
 
 TEST_F(DemoListings, DotaPageWithoutPageLabelHasNoRows)
