@@ -120,6 +120,16 @@ DemoData::DemoData()
     }
 }
 
+QString DemoMeleeReplay::replayFileName() const
+{
+    return QStringLiteral("%1 VS %2 (%3).w3g").arg(player1, player2, QString::number(id));
+}
+
+QString DemoDotaReplay::replayFileName() const
+{
+    return QStringLiteral("%1 VS %2 (%3).w3g").arg(team1, team2, QString::number(id));
+}
+
 QList<DemoMeleeReplay> DemoData::searchMelee(const QString &keywords) const
 {
     const QStringList words = keywords.split(u' ', Qt::SkipEmptyParts);

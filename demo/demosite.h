@@ -20,6 +20,11 @@ struct DemoMeleeReplay {
     int icon = 0;      // 0 none, 1 gold crown, 2 silver crown
     bool brokenItem = false;  // listing item without its map cell
     int gameRace() const { return race1 + race2; }
+    // Where its files are: the replay's file name as the download link names it,
+    // the map's folder on the site and its path below the game folder.
+    QString replayFileName() const;  // "Sky VS 风神 (1003).w3g"
+    QString mapFolder() const { return mapShort; }
+    QString mapPath() const { return QStringLiteral("Maps\\Download\\") + mapFile; }
 };
 
 struct DemoDotaReplay {
@@ -33,6 +38,7 @@ struct DemoDotaReplay {
     QString map;       // "DotA Allstars v6.64"
     int icon = 0;
     bool brokenItem = false;  // listing item without its time cell
+    QString replayFileName() const;  // "WE VS SK (5000).w3g"
 };
 
 QString RaceName(int code);       // "人族", "暗夜精灵", "兽族", "不死"
