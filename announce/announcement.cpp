@@ -1,5 +1,6 @@
 #include "announce/announcement.h"
 
+#include "web/httpget.h"
 #include "web/texthelpers.h"
 
 Announcement ParseAnnouncement(const QString &feed)
@@ -41,8 +42,7 @@ QString AnnouncedCaption(const QString &caption, const Announcement &a)
 std::optional<QUrl> DownloadLink(const QString &link)
 {
     const QUrl url(link, QUrl::StrictMode);
-    const QString scheme = url.scheme().toLower();
-    if (!url.isValid() || (scheme != u"http" && scheme != u"https") || url.host().isEmpty())
+    if (!IsWebAddress(url))
         return std::nullopt;
     return url;
 }

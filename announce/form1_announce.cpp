@@ -14,6 +14,8 @@ void Form1::Timer4_Timer()
         return;
     m_announcementBusy = true;
     const QString feed = HttpGetText(m_roots.feed, QStringLiteral("utf-8"));
+    if (m_unloaded)
+        return;  // closed while the feed was read
     if (TrimBlanks(feed).isEmpty()) {
         m_announcementBusy = false;
         return;  // no answer yet: try again at the next tick

@@ -34,6 +34,7 @@ Form1::Form1(const SiteRoots &roots, PageFiles *pages, const Platform &platform,
     connect(Timer4, &QTimer::timeout, this, &Form1::Timer4_Timer);
     connect(WebBrowser1, &WebPane::DocumentComplete, this, &Form1::WebBrowser1_DocumentComplete);
     connect(Picture7, &SplitterBar::Dropped, this, &Form1::SplitterDropped);
+    watchScrolling();
 
     // Client area of 15240 x 8640 twips, centred on the screen.
     resize(Px(15240), Px(8640) + menuBar()->sizeHint().height());

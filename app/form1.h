@@ -18,6 +18,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QMenu;
+class QMovie;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
@@ -73,7 +74,7 @@ public:
     QRadioButton *Option1 = nullptr, *Option2 = nullptr;
     QCheckBox *Check1 = nullptr;
     QTreeWidget *ListView1 = nullptr;
-    QList<QIcon> ImageList1;  // 1: gold crown, 2: silver crown
+    QList<QMovie *> ImageList1;  // 1: gold crown, 2: silver crown (animated)
 
     // ---- state of the window (never saved) ----
     quint8 PageNumber = 0;
@@ -107,14 +108,30 @@ public:
     // ---- catalogue ----
     struct ListingLoad {
         bool fetched = false;   // the page arrived whole
-        int added = 0;          // rows appended
-        bool repeated = false;  // every row of the page was already in the list
+        int added = 0;          // rows appended (rows already listed are skipped)
     };
     ListingLoad LoadReplayList(const QString &url);
     void StartListing(const QString &siteMode, const QString &url);
     std::optional<QString> AskKeywords();
     void MeleeCategory(const QString &path);
     void all_Click();
+    // The sixteen matchups, named after their menus.
+    void rvr_Click();
+    void fasd_Click();
+    void awe_Click();
+    void asdc_Click();
+    void vvz_Click();
+    void asdss_Click();
+    void asd23_Click();
+    void zxc_Click();
+    void qwebb_Click();
+    void vxcvx_Click();
+    void asdasdee_Click();
+    void xcvzxc_Click();
+    void ffasd_Click();
+    void asdasd_Click();
+    void qwe_Click();
+    void asd_Click();
     void search_Click();
     void dotanew_Click();
     void zd_Click();
@@ -130,7 +147,11 @@ public:
     // The text of a multi-line text box with its line breaks as CR LF.
     static QString BoxText(const QPlainTextEdit *box);
 
+    // True once the window has been closed: a handler that yielded stops then.
+    bool Unloaded() const { return m_unloaded; }
+
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
@@ -138,6 +159,9 @@ protected:
 private:
     void buildControls();
     void buildMenus();
+    void watchScrolling();
+    void NoteScrollDown();
+    bool LastRowInView() const;
     QAction *menuCommand(QMenu *menu, const char *name, const QString &caption);
 
     SiteRoots m_roots;
@@ -148,5 +172,6 @@ private:
     bool m_announcementBusy = false;
     bool m_listingEnded = false;   // paging found the end of the current listing
     int m_pageFailedAt = -1;       // scroll position at which the last paging fetch failed
+    bool m_scrolledDownAtEnd = false;  // the user scrolled down with the last row in view
     quint64 m_listingSerial = 0;   // counts listings started, to spot a change during a yield
 };

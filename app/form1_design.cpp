@@ -20,6 +20,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyledItemDelegate>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -90,6 +91,28 @@ QLabel *emblemSource(QWidget *parent, const char *name, const QString &picture)
     pic->resize(50, 56);
     return pic;
 }
+
+// Paints the current frame of the row's animated picture (its number, 1 or 2,
+// is kept in the first cell's Qt::UserRole).
+class RowIconDelegate final : public QStyledItemDelegate {
+public:
+    RowIconDelegate(QList<QMovie *> pictures, QObject *parent) : QStyledItemDelegate(parent), m_pictures(std::move(pictures)) {}
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const int picture = index.data(Qt::UserRole).toInt();
+        if (picture >= 1 && picture <= m_pictures.size()) {
+            option->icon = QIcon(m_pictures.at(picture - 1)->currentPixmap());
+            option->features |= QStyleOptionViewItem::HasDecoration;
+            option->decorationSize = QSize(20, 20);
+        }
+    }
+
+private:
+    QList<QMovie *> m_pictures;
+};
 
 const QString kMinimapScript = QStringLiteral(
     "<script language=\"JavaScript\">\r\n"
@@ -217,8 +240,15 @@ void Form1::buildControls()
     Check1 = make<QCheckBox>(Frame4, "Check1", 150, 2580, 2295, 200);
     Check1->setText(QStringLiteral("下载完马上播放录像"));
 
-    ImageList1 = {QIcon(QStringLiteral(":/pictures/crown_gold.gif")),
-                  QIcon(QStringLiteral(":/pictures/crown_silver.gif"))};
+    // The crowns are animated; the list's icon delegate paints their current frame.
+    for (const char *picture : {":/pictures/crown_gold.gif", ":/pictures/crown_silver.gif"}) {
+        auto *movie = new QMovie(QLatin1String(picture), QByteArray(), this);
+        movie->setCacheMode(QMovie::CacheAll);
+        connect(movie, &QMovie::frameChanged, ListView1->viewport(), qOverload<>(&QWidget::update));
+        movie->start();
+        ImageList1.append(movie);
+    }
+    ListView1->setItemDelegateForColumn(0, new RowIconDelegate(ImageList1, ListView1));
 
     // Later controls are drawn on top in Qt; the bar, the DotA pane and the
     // banner lie over the list.
@@ -261,7 +291,7 @@ void Form1::buildMenus()
     struct Matchup {
         const char *name;
         const char *caption;
-        int gameRace;
+        void (Form1::*handler)();
     };
     struct RaceMenu {
         const char *name;
@@ -269,19 +299,20 @@ void Form1::buildMenus()
         Matchup items[4];
     };
     static const RaceMenu raceMenus[] = {
-        {"ren", " 人  族  ", {{"rvr", "人族 VS 人族", 2}, {"fasd", "人族 VS 暗夜精灵", 3}, {"awe", "人族 VS 兽族", 5}, {"asdc", "人族 VS 不死", 9}}},
-        {"nig", "暗夜精灵 ", {{"vvz", "暗夜精灵 VS 暗夜精灵", 4}, {"asdss", "暗夜精灵 VS 人族", 3}, {"asd23", "暗夜精灵 VS 兽族", 6}, {"zxc", "暗夜精灵 VS 不死", 10}}},
-        {"orc", " 兽  族  ", {{"qwebb", "兽族 VS 兽族", 8}, {"vxcvx", "兽族 VS 人族", 5}, {"asdasdee", "兽族 VS 暗夜精灵", 6}, {"xcvzxc", "兽族 VS 不死", 12}}},
-        {"ud", " 不  死  ", {{"ffasd", "不死 VS 不死", 16}, {"asdasd", "不死 VS 人族", 9}, {"qwe", "不死 VS 兽族", 12}, {"asd", "不死 VS 暗夜精灵", 10}}},
+        {"ren", " 人  族  ", {{"rvr", "人族 VS 人族", &Form1::rvr_Click}, {"fasd", "人族 VS 暗夜精灵", &Form1::fasd_Click},
+                              {"awe", "人族 VS 兽族", &Form1::awe_Click}, {"asdc", "人族 VS 不死", &Form1::asdc_Click}}},
+        {"nig", "暗夜精灵 ", {{"vvz", "暗夜精灵 VS 暗夜精灵", &Form1::vvz_Click}, {"asdss", "暗夜精灵 VS 人族", &Form1::asdss_Click},
+                             {"asd23", "暗夜精灵 VS 兽族", &Form1::asd23_Click}, {"zxc", "暗夜精灵 VS 不死", &Form1::zxc_Click}}},
+        {"orc", " 兽  族  ", {{"qwebb", "兽族 VS 兽族", &Form1::qwebb_Click}, {"vxcvx", "兽族 VS 人族", &Form1::vxcvx_Click},
+                              {"asdasdee", "兽族 VS 暗夜精灵", &Form1::asdasdee_Click}, {"xcvzxc", "兽族 VS 不死", &Form1::xcvzxc_Click}}},
+        {"ud", " 不  死  ", {{"ffasd", "不死 VS 不死", &Form1::ffasd_Click}, {"asdasd", "不死 VS 人族", &Form1::asdasd_Click},
+                             {"qwe", "不死 VS 兽族", &Form1::qwe_Click}, {"asd", "不死 VS 暗夜精灵", &Form1::asd_Click}}},
     };
     for (const RaceMenu &race : raceMenus) {
         QMenu *sub = submenu(War, race.name, QString::fromUtf8(race.caption));
         War->addMenu(sub);
-        for (const Matchup &m : race.items) {
-            const QString path = QStringLiteral("/ReplayList.aspx?GameRace=%1").arg(m.gameRace);
-            connect(menuCommand(sub, m.name, QString::fromUtf8(m.caption)), &QAction::triggered, this,
-                    [this, path] { MeleeCategory(path); });
-        }
+        for (const Matchup &m : race.items)
+            connect(menuCommand(sub, m.name, QString::fromUtf8(m.caption)), &QAction::triggered, this, m.handler);
     }
     connect(menuCommand(War, "search", QStringLiteral("搜索录像 ")), &QAction::triggered, this, &Form1::search_Click);
 

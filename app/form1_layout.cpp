@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QLabel>
+#include <QMovie>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -43,7 +44,12 @@ void Form1::resizeEvent(QResizeEvent *event)
 void Form1::changeEvent(QEvent *event)
 {
     QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange && !isMinimized())
+    if (event->type() != QEvent::WindowStateChange)
+        return;
+    // Nobody sees the crowns of a minimised window: they rest meanwhile.
+    for (QMovie *picture : std::as_const(ImageList1))
+        picture->setPaused(isMinimized());
+    if (!isMinimized())
         Form_Resize();
 }
 

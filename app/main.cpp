@@ -1,6 +1,7 @@
 // Quillmark: browse the replay sites, download a replay with its map, play it.
 #include "app/form1.h"
 #include "demo/demosite.h"
+#include "platform/termination.h"
 
 #include <QApplication>
 #include <QDir>
@@ -26,6 +27,8 @@ int main(int argc, char **argv)
 
     PageFiles pages(PageFiles::defaultFolder());
     Form1 window(roots, &pages, DesktopPlatform());
+    TerminationRequests termination;
+    QObject::connect(&termination, &TerminationRequests::Requested, &window, &QWidget::close);
     window.show();
     return app.exec();
 }

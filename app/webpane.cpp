@@ -1,7 +1,10 @@
 #include "app/webpane.h"
 
 #include <QLoggingCategory>
+#include "web/httpget.h"
+
 #include <QWebEnginePage>
+#include <QWebEngineSettings>
 
 Q_LOGGING_CATEGORY(lcPane, "quillmark.pane")
 
@@ -20,9 +23,8 @@ protected:
     }
     bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override
     {
-        // Pages from the web never lead the pane to local files.
-        const QString scheme = url.scheme().toLower();
-        if (scheme == u"file" || scheme == u"qrc")
+        // Pages from the web never lead the pane to local files or other schemes.
+        if (url != QUrl(QStringLiteral("about:blank")) && !IsWebAddress(url))
             return false;
         return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
     }
@@ -33,6 +35,9 @@ WebPane::WebPane(QWidget *parent) : QWebEngineView(parent)
 {
     setPage(new SilentPage(this));
     setContextMenuPolicy(Qt::NoContextMenu);
+    // No page icons: asking a site for "/favicon.ico" is a request the user never caused.
+    settings()->setAttribute(QWebEngineSettings::AutoLoadIconsForPage, false);
+    settings()->setAttribute(QWebEngineSettings::TouchIconsEnabled, false);
     connect(this, &QWebEngineView::loadStarted, this, [this] { m_loading = true; });
     connect(this, &QWebEngineView::loadFinished, this, [this](bool) {
         m_loading = false;
@@ -49,8 +54,7 @@ void WebPane::Navigate(const QString &url)
     m_written.clear();
     m_pendingWrite = false;
     const QUrl target(url);
-    const QString scheme = target.scheme().toLower();
-    if (url != u"about:blank" && scheme != u"http" && scheme != u"https")
+    if (url != u"about:blank" && !IsWebAddress(target))
         return;
     m_loading = true;
     load(target);

@@ -9,6 +9,9 @@
 #include "web/texthelpers.h"
 
 #include <QCoreApplication>
+#include <QKeyEvent>
+#include <QMovie>
+#include <QWheelEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -41,27 +44,29 @@ Form1::ListingLoad Form1::LoadReplayList(const QString &url)
     load.fetched = outcome.ok();
     const QList<ListingRow> rows = dota ? ParseDotaListing(page, m_roots.dota) : ParseMeleeListing(page);
 
-    // A site may answer a page past the end with its last page again: such a
-    // page is not appended a second time.
+    // A listing that shifts while the user pages (new replays posted) repeats
+    // rows of the page before: each replay is listed once. A row without a detail
+    // URL is never taken for a repeat.
     QSet<QString> known;
     for (int i = 0; i < List1->count(); ++i)
         known.insert(List1->item(i)->text());
-    load.repeated = !rows.isEmpty() && std::all_of(rows.begin(), rows.end(), [&](const ListingRow &r) {
-        return known.contains(r.detailUrl);
-    });
-    if (!load.repeated) {
-        for (const ListingRow &row : rows) {
-            auto *item = new QTreeWidgetItem(ListView1);
-            item->setText(0, QString::number(ListView1->topLevelItemCount() - 1));
-            if (row.icon >= 1 && row.icon <= ImageList1.size())
-                item->setIcon(0, ImageList1.at(row.icon - 1));
-            item->setText(1, row.matchup);
-            item->setText(2, row.players);
-            item->setText(3, row.map);
-            item->setText(4, row.time);
-            List1->addItem(row.detailUrl);
-            ++load.added;
+    for (const ListingRow &row : rows) {
+        if (row.hasDetailUrl && known.contains(row.detailUrl))
+            continue;
+        known.insert(row.detailUrl);
+        auto *item = new QTreeWidgetItem;
+        item->setText(0, QString::number(ListView1->topLevelItemCount()));
+        if (row.icon >= 1 && row.icon <= ImageList1.size()) {
+            item->setData(0, Qt::UserRole, row.icon);
+            item->setIcon(0, QIcon(ImageList1.at(row.icon - 1)->currentPixmap()));
         }
+        item->setText(1, ListCellText(row.matchup));
+        item->setText(2, ListCellText(row.players));
+        item->setText(3, ListCellText(row.map));
+        item->setText(4, ListCellText(row.time));
+        ListView1->addTopLevelItem(item);
+        List1->addItem(row.detailUrl);
+        ++load.added;
     }
     Timer2->start();
     return load;
@@ -75,6 +80,7 @@ void Form1::StartListing(const QString &siteMode, const QString &url)
     PageNumber = 1;
     m_listingEnded = false;
     m_pageFailedAt = -1;
+    m_scrolledDownAtEnd = false;
     ++m_listingSerial;
     LoadReplayList(url);
 }
@@ -99,6 +105,24 @@ void Form1::all_Click()
 {
     MeleeCategory(QStringLiteral("/Default.aspx?a=3"));
 }
+
+// GameRace is the sum of the two race codes: 1 Human, 2 NightElf, 4 Orc, 8 Undead.
+void Form1::rvr_Click() { MeleeCategory(QStringLiteral("/ReplayList.aspx?GameRace=2")); }
+void Form1::fasd_Click() { MeleeCategory(QStringLiteral("/ReplayList.aspx?GameRace=3")); }
+void Form1::awe_Click() { MeleeCategory(QStringLiteral("/ReplayList.aspx?GameRace=5")); }
+void Form1::asdc_Click() { MeleeCategory(QStringLiteral("/ReplayList.aspx?GameRace=9")); }
+void Form1::vvz_Click() { MeleeCategory(QStringLiteral("/ReplayList.aspx?GameRace=4")); }
+void Form1::asdss_Click() { MeleeCategory(QStringLiteral("/ReplayList.aspx?GameRace=3")); }
+void Form1::asd23_Click() { MeleeCategory(QStringLiteral("/ReplayList.aspx?GameRace=6")); }
+void Form1::zxc_Click() { MeleeCategory(QStringLiteral("/ReplayList.aspx?GameRace=10")); }
+void Form1::qwebb_Click() { MeleeCategory(QStringLiteral("/ReplayList.aspx?GameRace=8")); }
+void Form1::vxcvx_Click() { MeleeCategory(QStringLiteral("/ReplayList.aspx?GameRace=5")); }
+void Form1::asdasdee_Click() { MeleeCategory(QStringLiteral("/ReplayList.aspx?GameRace=6")); }
+void Form1::xcvzxc_Click() { MeleeCategory(QStringLiteral("/ReplayList.aspx?GameRace=12")); }
+void Form1::ffasd_Click() { MeleeCategory(QStringLiteral("/ReplayList.aspx?GameRace=16")); }
+void Form1::asdasd_Click() { MeleeCategory(QStringLiteral("/ReplayList.aspx?GameRace=9")); }
+void Form1::qwe_Click() { MeleeCategory(QStringLiteral("/ReplayList.aspx?GameRace=12")); }
+void Form1::asd_Click() { MeleeCategory(QStringLiteral("/ReplayList.aspx?GameRace=10")); }
 
 void Form1::search_Click()
 {
@@ -140,30 +164,81 @@ void Form1::zd_Click() { DotaSearch(1); }
 void Form1::sxdasd_Click() { DotaSearch(2); }
 void Form1::sais_Click() { DotaSearch(3); }
 
+// Scrolling down (wheel, keys, scroll bar) with the last row in view asks for
+// the next page too: with pages no longer than the view the position rule alone
+// would never fire, and a list that fits without scrolling would never page.
+void Form1::watchScrolling()
+{
+    ListView1->installEventFilter(this);
+    ListView1->viewport()->installEventFilter(this);
+    connect(ListView1->verticalScrollBar(), &QScrollBar::actionTriggered, this, [this](int action) {
+        if (action == QAbstractSlider::SliderSingleStepAdd || action == QAbstractSlider::SliderPageStepAdd
+            || action == QAbstractSlider::SliderToMaximum || action == QAbstractSlider::SliderMove)
+            QMetaObject::invokeMethod(this, &Form1::NoteScrollDown, Qt::QueuedConnection);  // once the bar has moved
+    });
+}
+
+bool Form1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == ListView1->viewport() && event->type() == QEvent::Wheel) {
+        const auto *wheel = static_cast<QWheelEvent *>(event);
+        if (wheel->angleDelta().y() < 0)
+            QMetaObject::invokeMethod(this, &Form1::NoteScrollDown, Qt::QueuedConnection);
+        else if (wheel->angleDelta().y() > 0)
+            m_scrolledDownAtEnd = false;
+    } else if (watched == ListView1 && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Down || key == Qt::Key_PageDown || key == Qt::Key_End)
+            QMetaObject::invokeMethod(this, &Form1::NoteScrollDown, Qt::QueuedConnection);
+        else if (key == Qt::Key_Up || key == Qt::Key_PageUp || key == Qt::Key_Home)
+            m_scrolledDownAtEnd = false;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void Form1::NoteScrollDown()
+{
+    m_scrolledDownAtEnd = LastRowInView();
+}
+
+bool Form1::LastRowInView() const
+{
+    const int rows = ListView1->topLevelItemCount();
+    if (rows == 0)
+        return false;
+    const QRect last = ListView1->visualItemRect(ListView1->topLevelItem(rows - 1));
+    return last.isValid() && last.bottom() <= ListView1->viewport()->height() + last.height() / 2
+        && last.bottom() >= 0;
+}
+
 void Form1::Timer2_Timer()
 {
     const int position = ListView1->verticalScrollBar()->value();
-    if (position == 0)
+    const bool byPosition = NextPageDue(position, ListView1->topLevelItemCount())
+        && !(m_pageFailedAt >= 0 && position <= m_pageFailedAt);  // a failed page waits for more scrolling
+    const bool byScrolling = m_scrolledDownAtEnd;
+    if (!byPosition && !byScrolling)
         return;
-    if (!NextPageDue(position, ListView1->topLevelItemCount()))
-        return;
+    m_scrolledDownAtEnd = false;
     // The end of the listing was seen, or the page number is at its limit.
     if (m_listingEnded || PageNumber >= kLastPageNumber)
-        return;
-    // A page that failed is asked for again only once the user scrolls further.
-    if (m_pageFailedAt >= 0 && position <= m_pageFailedAt)
         return;
 
     // Off before the yields: a tick or a command run in between must not page again.
     Timer2->stop();
     const quint64 serial = m_listingSerial;
     QCoreApplication::processEvents();
+    if (m_unloaded)
+        return;
     Frame3->show();
     Frame3->repaint();
     QCoreApplication::processEvents();
+    if (m_unloaded)
+        return;  // closed meanwhile: the page files are gone and stay gone
+    // Whatever happens next, the banner timer takes the banner down again.
+    Timer3->start();
     if (serial != m_listingSerial)
         return;  // a new listing started meanwhile; it is not paged unasked
-    Timer3->start();
     ++PageNumber;
     const ListingLoad load = LoadReplayList(ListingUrl);
     if (!load.fetched) {

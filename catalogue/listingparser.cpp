@@ -22,6 +22,7 @@ QList<ListingRow> ParseMeleeListing(const QString &page)
             find(item, QStringLiteral("<li class=\"c_p\">"), QStringLiteral("<li class=\"c_m\">"));
         row.detailUrl =
             find(playersCell, QStringLiteral("<a href=\""), QStringLiteral("\" target=\"_blank"));
+        row.hasDetailUrl = !row.detailUrl.isEmpty();
         QString players =
             find(playersCell, QStringLiteral("target=\"_blank\">"), QStringLiteral("</li>"));
 
@@ -63,8 +64,9 @@ QList<ListingRow> ParseDotaListing(const QString &page, const QString &dotaSiteR
         ListingRow row;
         row.matchup = teams;
         row.players = TrimBlanks(find(item, QStringLiteral(" title=\""), QStringLiteral("\" onclick=\"")));
-        row.detailUrl = dotaSiteRoot
-            + find(item, QStringLiteral("onclick=\"window.open('"), QStringLiteral("')\"><li class='"));
+        const QString path = find(item, QStringLiteral("onclick=\"window.open('"), QStringLiteral("')\"><li class='"));
+        row.detailUrl = dotaSiteRoot + path;
+        row.hasDetailUrl = !path.isEmpty();
         row.time = find(item, QStringLiteral("it_time'>"), QStringLiteral("</li><li class='it_down'>"));
         if (item.contains(QStringLiteral("images/2.gif")))
             row.icon = 2;
@@ -73,4 +75,15 @@ QList<ListingRow> ParseDotaListing(const QString &page, const QString &dotaSiteR
         rows.append(row);
     }
     return rows;
+}
+
+QString ListCellText(const QString &text)
+{
+    constexpr qsizetype kMaxCell = 256;
+    if (text.size() <= kMaxCell)
+        return text;
+    qsizetype keep = kMaxCell - 1;
+    if (text.at(keep - 1).isHighSurrogate())
+        --keep;  // never half a character
+    return text.left(keep) + QChar(0x2026);
 }

@@ -11,7 +11,12 @@ struct ListingRow {
     QString time;
     int icon = 0;      // 0 none, 1 gold crown, 2 silver crown
     QString detailUrl; // address of the replay's detail page
+    bool hasDetailUrl = false;  // the page named one (a DotA row without its path gets the bare root)
 };
+
+// What a list cell shows of a text from a page: at most 256 characters, the
+// cut marked with "…", so one huge cell cannot freeze the list's painting.
+QString ListCellText(const QString &text);
 
 // Rows of a melee listing page, in page order; a page without items gives none.
 QList<ListingRow> ParseMeleeListing(const QString &page);

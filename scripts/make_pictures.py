@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Regenerates Quillmark's design-time pictures and the window skin.
 
-Writes into the folder this script lives in:
+Writes into app/resources/:
   quillmark.ico                 application icon (48/32/16 px, 4/8/32 bpp)
   human.gif nightelf.gif
   orc.gif undead.gif            50x56 race emblems
@@ -15,7 +15,7 @@ import math
 import os
 import struct
 
-OUT_DIR = os.path.dirname(os.path.abspath(__file__))
+OUT_DIR = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "app", "resources")
 
 # Window background of the skin; also the matte behind soft GIF edges.
 WINDOW_BG = (0xE6, 0xEC, 0xF2)
