@@ -1,6 +1,6 @@
 // Quillmark: browse the replay sites, download a replay with its map, play it.
 #include "app/form1.h"
-#include "demo/demosite.h"
+#include "app/startup.h"
 #include "platform/termination.h"
 
 #include <QApplication>
@@ -14,16 +14,9 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillmark"));
 
-    // Configured sites, else the bundled demo site on 127.0.0.1.
-    SiteRoots roots = ConfiguredSiteRoots(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("quillmark.ini")));
     std::unique_ptr<DemoSite> demo;
-    if (!roots.complete()) {
-        demo = std::make_unique<DemoSite>();
-        if (demo->ok())
-            roots = MergeSiteRoots(roots, demo->roots());
-        else
-            qWarning("the demo site could not be started");
-    }
+    const SiteRoots roots =
+        StartSites(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("quillmark.ini")), demo);
 
     PageFiles pages(PageFiles::defaultFolder());
     Form1 window(roots, &pages, DesktopPlatform());

@@ -97,6 +97,20 @@ DemoData::DemoData()
                      .arg(59 - minutes % 60, 2, 10, QChar(u'0'));
         r.icon = (i % 7 == 0) ? 2 : (i % 4 == 1) ? 1 : 0;
         r.brokenItem = (i % 23 == 22);
+        // Some team games (2v2, 3v3) among the one-on-ones; teammates are players
+        // not yet in the game.
+        const int mates = (i % 9 == 4) ? 1 : (i % 9 == 7) ? 2 : 0;
+        QStringList taken = {r.player1, r.player2};
+        for (int k = 0, step = 0; k < 2 * mates; ++step) {
+            const QString p = meleePlayers.at((i * 5 + 2 + step * 3) % n);
+            if (taken.contains(p))
+                continue;
+            taken.append(p);
+            (k % 2 == 0 ? r.mates1 : r.mates2).append(p);
+            ++k;
+        }
+        r.randomRace1 = (i % 11 == 2);
+        r.length = QStringLiteral("%1:%2").arg(8 + (i * 13) % 40, 2, 10, QChar(u'0')).arg((i * 37) % 60, 2, 10, QChar(u'0'));
         melee.append(r);
     }
 

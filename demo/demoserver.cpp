@@ -5,6 +5,9 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
+#include <QTimer>
+
+#include <memory>
 
 QByteArray DemoRequest::path() const
 {
@@ -51,6 +54,49 @@ DemoResponse DemoResponse::notFound()
     return html(QStringLiteral("<html><head><title>404</title></head><body>找不到该页面</body></html>"), 404);
 }
 
+DemoResponse DemoResponse::streamed(const QByteArray &head, const QByteArray &filler, const QByteArray &tail,
+                                    qint64 length)
+{
+    DemoResponse r;
+    r.announcedLength = length;
+    const bool endless = length < 0;
+    // The tail takes the last bytes; a length too short for head and tail has none.
+    const QByteArray end = (!endless && length >= head.size() + tail.size()) ? tail : QByteArray();
+    const qint64 tailStart = endless ? -1 : length - end.size();
+    r.stream = [head, filler, end, length, endless, tailStart](qint64 offset, qint64 maxBytes) {
+        qint64 want = maxBytes;
+        if (!endless)
+            want = qMin(want, length - offset);
+        QByteArray out;
+        if (want <= 0)
+            return out;
+        out.reserve(want);
+        qint64 pos = offset;
+        while (out.size() < want) {
+            const qint64 left = want - out.size();
+            qint64 take = 0;
+            if (pos < head.size()) {
+                take = qMin(head.size() - pos, left);
+                out.append(head.constData() + pos, take);
+            } else if (!endless && pos >= tailStart) {
+                take = qMin(length - pos, left);
+                out.append(end.constData() + (pos - tailStart), take);
+            } else if (filler.isEmpty()) {
+                break;  // nothing to repeat: the body ends behind the head
+            } else {
+                const qint64 at = (pos - head.size()) % filler.size();
+                take = qMin(filler.size() - at, left);
+                if (!endless)
+                    take = qMin(take, tailStart - pos);
+                out.append(filler.constData() + at, take);
+            }
+            pos += take;
+        }
+        return out;
+    };
+    return r;
+}
+
 struct DemoServer::Listener {
     QString site;
     DemoHandler handler;
@@ -94,20 +140,90 @@ bool parseHead(const QByteArray &head, DemoRequest &req)
     return true;
 }
 
-void writeResponse(QTcpSocket *socket, const DemoResponse &r)
+QByteArray responseHead(const DemoResponse &r, qint64 length)
 {
     QByteArray out = "HTTP/1.1 " + QByteArray::number(r.status) + ' ' + reasonPhrase(r.status) + "\r\n";
     if (!r.contentType.isEmpty())
         out += "Content-Type: " + r.contentType + "\r\n";
-    if (r.announcedLength >= 0)
-        out += "Content-Length: " + QByteArray::number(r.announcedLength) + "\r\n";
-    else if (r.contentLength)
-        out += "Content-Length: " + QByteArray::number(r.body.size()) + "\r\n";
+    if (length >= 0)
+        out += "Content-Length: " + QByteArray::number(length) + "\r\n";
     for (const auto &h : r.headers)
         out += h.first + ": " + h.second + "\r\n";
     out += "Connection: close\r\n\r\n";
-    out += r.body;
-    socket->write(out);
+    return out;
+}
+
+// What a stream keeps queued in its socket at most before it waits for bytesWritten.
+constexpr qint64 kStreamQueueBytes = 1024 * 1024;
+// Pieces written in one go at most, so other sockets get their turn.
+constexpr int kPiecesPerTurn = 32;
+
+// Writes a streamed body as the socket takes it. Everything hangs on the socket:
+// when it goes (client gone, server destroyed), the stream goes with it.
+void startStream(QTcpSocket *socket, const DemoResponse &r)
+{
+    socket->write(responseHead(r, r.announcedLength));
+    struct State {
+        DemoStream next;
+        qint64 length;
+        qint64 pieceBytes;
+        qint64 offset = 0;
+        bool ended = false;
+    };
+    auto st = std::make_shared<State>(State{r.stream, r.announcedLength, qMax<qint64>(1, r.streamPieceBytes)});
+    auto finish = [socket, st] {
+        if (st->ended)
+            return;
+        st->ended = true;
+        socket->disconnectFromHost();
+    };
+    // Writes the next piece; false when the body has ended or the socket is gone.
+    auto writeNext = [socket, st, finish] {
+        if (st->ended || socket->state() != QAbstractSocket::ConnectedState)
+            return false;
+        qint64 want = st->pieceBytes;
+        if (st->length >= 0)
+            want = qMin(want, st->length - st->offset);
+        const QByteArray piece = want > 0 ? st->next(st->offset, want) : QByteArray();
+        if (piece.isEmpty()) {
+            finish();
+            return false;
+        }
+        const QByteArray capped = piece.size() > want ? piece.left(want) : piece;
+        if (socket->write(capped) != capped.size()) {
+            socket->abort();
+            return false;
+        }
+        st->offset += capped.size();
+        return true;
+    };
+    if (r.streamIntervalMs > 0) {
+        auto *tick = new QTimer(socket);
+        QObject::connect(tick, &QTimer::timeout, socket, [tick, writeNext] {
+            if (!writeNext())
+                tick->stop();
+        });
+        tick->start(r.streamIntervalMs);
+    } else {
+        auto pump = [socket, writeNext] {
+            for (int i = 0; i < kPiecesPerTurn && socket->bytesToWrite() < kStreamQueueBytes; ++i)
+                if (!writeNext())
+                    return;
+        };
+        QObject::connect(socket, &QTcpSocket::bytesWritten, socket, pump);
+        pump();
+    }
+    QTimer::singleShot(qMax(0, r.streamLimitMs), socket, finish);
+}
+
+void writeResponse(QTcpSocket *socket, const DemoResponse &r)
+{
+    if (r.stream) {
+        startStream(socket, r);
+        return;
+    }
+    const qint64 length = r.announcedLength >= 0 ? r.announcedLength : r.contentLength ? r.body.size() : -1;
+    socket->write(responseHead(r, length) + r.body);
     socket->disconnectFromHost();
 }
 } // namespace
@@ -125,7 +241,18 @@ DemoServer::~DemoServer()
 {
     // Everything on the server thread is a child of m_context: its listeners and
     // sockets go on that thread; the context itself once the thread has ended.
-    QMetaObject::invokeMethod(m_context, [this] { qDeleteAll(m_context->children()); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(m_context, [this] {
+        const QObjectList children = m_context->children();
+        // Sockets first, cut loose from their handlers so that no stream or
+        // request handler runs while they go.
+        for (QObject *child : children) {
+            if (auto *socket = qobject_cast<QTcpSocket *>(child)) {
+                QObject::disconnect(socket, nullptr, nullptr, nullptr);
+                socket->abort();
+            }
+        }
+        qDeleteAll(children);
+    }, Qt::BlockingQueuedConnection);
     m_thread->quit();
     m_thread->wait();
     delete m_context;
@@ -200,6 +327,12 @@ void DemoServer::handle(Listener *listener, const DemoRequest &request, DemoResp
     {
         QMutexLocker lock(&m_mutex);
         m_log.append({listener->site, request});
+        for (qsizetype i = 0; i < m_oneShots.size(); ++i) {
+            if (m_oneShots.at(i).first == qMakePair(listener->site, request.target)) {
+                out = m_oneShots.takeAt(i).second;
+                return;
+            }
+        }
         const auto it = m_overrides.constFind({listener->site, request.path()});
         if (it != m_overrides.constEnd()) {
             out = it.value();
@@ -215,10 +348,17 @@ void DemoServer::setOverride(const QString &site, const QByteArray &path, const 
     m_overrides.insert({site, path}, response);
 }
 
+void DemoServer::failOnce(const QString &site, const QByteArray &target, const DemoResponse &response)
+{
+    QMutexLocker lock(&m_mutex);
+    m_oneShots.append({{site, target}, response});
+}
+
 void DemoServer::clearOverrides()
 {
     QMutexLocker lock(&m_mutex);
     m_overrides.clear();
+    m_oneShots.clear();
 }
 
 QList<QByteArray> DemoServer::requestLines(const QString &site) const

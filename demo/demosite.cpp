@@ -49,11 +49,64 @@ QString hostRoot(const DemoRequest &r)
 
 using namespace demopage;
 
+// Routes that misbehave on purpose, on every demo site:
+//  "/_test/silent"        accepts the request and never answers.
+//  "/_test/status/N"      a page with HTTP status N.
+//  "/_test/gbk"           a page in GBK.
+//  "/_test/bytes/N"       N bytes of data (at most 64 MiB).
+//  "/_test/cut"           announces 1000 bytes more than it sends.
+//  "/_test/flood"         an endless stream of HTML-ish text, as fast as the client
+//                         takes it, without Content-Length; it ends when the client
+//                         goes (or after two minutes).
+//  "/_test/huge/M"        a page of M MiB (1 to 8192) of HTML-ish text with its
+//                         Content-Length, streamed.
+//  "/_test/slow"          a 120-byte page with its Content-Length, one byte a second
+//                         (so two minutes at most, less when the client goes).
+//  "/_test/longcell?PageNo=N"  page N of the melee listing "最新录像" (the same markup
+//                         and detail URLs, which point at the site that served it:
+//                         use it on the melee site), every row complete, the first
+//                         row's players cell holding 1 MiB of plain text.
+// All streams are written as the socket drains, so the server holds little of them.
 std::optional<DemoResponse> DemoTestRoute(const DemoRequest &r)
 {
     const QByteArray path = r.path();
     if (!path.startsWith("/_test/"))
         return std::nullopt;
+    const QByteArray head = "<!DOCTYPE html>\r\n<html><head><title>test</title></head><body>\r\n";
+    const QByteArray tail = "\r\n</body></html>\r\n";
+    if (path == "/_test/flood" || path.startsWith("/_test/huge/")) {
+        QByteArray filler;
+        while (filler.size() < 4096)
+            filler += "<p>Sky VS Moon, Turtle Rock, 1.22: padding of a page that never seems to end.</p>\r\n";
+        if (path == "/_test/flood")
+            return DemoResponse::streamed(head, filler, tail, -1);
+        const qint64 mib = qBound(1, path.mid(12).toInt(), 8192);
+        return DemoResponse::streamed(head, filler, tail, mib * 1024 * 1024);
+    }
+    if (path == "/_test/slow") {
+        DemoResponse slow = DemoResponse::streamed(head, ".", tail, 120);
+        slow.streamPieceBytes = 1;
+        slow.streamIntervalMs = 1000;
+        slow.streamLimitMs = 125 * 1000;
+        return slow;
+    }
+    if (path == "/_test/longcell") {
+        QList<DemoMeleeReplay> all = DemoData::instance().melee;
+        const int page = pageNumber(r);
+        const qsizetype first = qsizetype(page - 1) * kDemoPageSize;
+        for (DemoMeleeReplay &m : all)
+            m.brokenItem = false;
+        if (first < all.size()) {
+            const QString word = QStringLiteral("LongName ");
+            QString cell;
+            cell.reserve(1024 * 1024 + word.size());
+            while (cell.size() < 1024 * 1024)
+                cell += word;
+            cell.truncate(1024 * 1024);
+            all[first].player1 = cell;
+        }
+        return DemoResponse::html(DemoSite::meleeListingPage(all, page, hostRoot(r)));
+    }
     if (path == "/_test/silent") {
         DemoResponse s;
         s.silent = true;

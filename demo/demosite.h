@@ -19,6 +19,9 @@ struct DemoMeleeReplay {
     QString time;
     int icon = 0;      // 0 none, 1 gold crown, 2 silver crown
     bool brokenItem = false;  // listing item without its map cell
+    QStringList mates1, mates2;  // teammates of player1 and player2 (2v2, 3v3)
+    bool randomRace1 = false;    // team 1 picked Random: its detail page shows "Random" as its race
+    QString length;              // game time, "mm:ss"
     int gameRace() const { return race1 + race2; }
     // Where its files are: the replay's file name as the download link names it,
     // the map's folder on the site and its path below the game folder.
@@ -73,6 +76,8 @@ public:
 
     static QString meleeListingPage(const QList<DemoMeleeReplay> &all, int page, const QString &selfRoot);
     static QString dotaListingPage(const QList<DemoDotaReplay> &all, int page);
+    static QString meleeDetailPage(const DemoMeleeReplay &r);
+    static QByteArray minimapPicture(const QString &mapShort);  // a JPEG (PNG if JPEG cannot be written); empty for an unknown map
 
 private:
     DemoResponse melee(const DemoRequest &r) const;

@@ -1,6 +1,7 @@
 // The demo DotA replay site: the latest replays and the three searches.
 #include "demo/demosite.h"
 
+#include "demo/demofiles.h"
 #include "demo/demopages.h"
 
 using namespace demopage;
@@ -26,6 +27,7 @@ QString DemoSite::dotaListingPage(const QList<DemoDotaReplay> &all, int page)
 
 DemoResponse DemoSite::dota(const DemoRequest &r) const
 {
+    if (auto f = DemoFileRoute(r, DemoFileSite::Dota)) return *f;
     if (auto t = DemoTestRoute(r))
         return *t;
     const DemoData &data = DemoData::instance();

@@ -1,12 +1,15 @@
 // The demo file host: DotA maps and the announcement feed.
 #include "demo/demosite.h"
 
+#include "demo/demofiles.h"
 #include "demo/demopages.h"
 
 #include <QFile>
 
 DemoResponse DemoSite::files(const DemoRequest &r) const
 {
+    if (auto f = DemoFileRoute(r, DemoFileSite::MapHost))
+        return *f;
     if (auto t = DemoTestRoute(r))
         return *t;
     if (r.path() == "/feed/announce.xml") {

@@ -1,6 +1,7 @@
 // The demo melee replay site: listings, matchups and the keyword search.
 #include "demo/demosite.h"
 
+#include "demo/demofiles.h"
 #include "demo/demopages.h"
 
 using namespace demopage;
@@ -30,6 +31,7 @@ QString DemoSite::meleeListingPage(const QList<DemoMeleeReplay> &all, int page, 
 
 DemoResponse DemoSite::melee(const DemoRequest &r) const
 {
+    if (auto f = DemoFileRoute(r, DemoFileSite::Melee)) return *f;
     if (auto t = DemoTestRoute(r))
         return *t;
     const DemoData &data = DemoData::instance();
@@ -47,6 +49,20 @@ DemoResponse DemoSite::melee(const DemoRequest &r) const
     }
     if (path == "/Search.aspx")
         return DemoResponse::html(meleeListingPage(data.searchMelee(keywordText(r)), page, hostRoot(r)));
+    if (path == "/ReplayDetail.aspx") {
+        bool ok = false;
+        const int id = r.queryValue("ReplayID").toInt(&ok);
+        for (const DemoMeleeReplay &m : data.melee)
+            if (ok && m.id == id)
+                return DemoResponse::html(meleeDetailPage(m));
+        return DemoResponse::notFound();
+    }
+    if (path.startsWith("/minimap/") && path.endsWith(".jpg")) {
+        const QByteArray picture = minimapPicture(QString::fromLatin1(path.mid(9, path.size() - 13)));
+        if (picture.isEmpty())
+            return DemoResponse::notFound();
+        return DemoResponse::bytes(picture, picture.startsWith("\xFF\xD8") ? "image/jpeg" : "image/png");
+    }
     return DemoResponse::notFound();
 }
 

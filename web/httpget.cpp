@@ -56,10 +56,91 @@ QNetworkRequest makeRequest(const QUrl &url)
     req.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
     return req;
 }
+
+// What the reply holds unread at most: the network layer stops reading from the
+// socket beyond that, so a flood waits in the server's socket, not in our memory.
+constexpr qint64 kReadBufferBytes = 256 * 1024;
+
+// Reads one reply piece by piece into a sink and holds it to a deadline and a size
+// bound. Whatever breaks a rule aborts the reply at once; the first reason counts.
+class BoundedReader {
+public:
+    enum class Cut { None, TimedOut, TooLarge, SinkRefused };
+
+    BoundedReader(QNetworkReply *reply, QDeadlineTimer deadline, qint64 maxBytes,
+                  std::function<bool(const QByteArray &)> sink)
+        : m_reply(reply), m_deadline(deadline), m_maxBytes(maxBytes), m_sink(std::move(sink))
+    {
+        reply->setReadBufferSize(kReadBufferBytes);
+        QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [this] { checkLength(); });
+        // The deadline is checked on every piece: under a flood the event loop may
+        // not get round to a timer for a long time.
+        QObject::connect(reply, &QNetworkReply::readyRead, reply, [this] { drain(true); });
+    }
+
+    void stop(Cut why)
+    {
+        if (m_cut == Cut::None)
+            m_cut = why;
+        if (!m_reply->isFinished())
+            m_reply->abort();
+    }
+
+    // Takes what is still buffered; `withDeadline` false once the reply has finished.
+    void drain(bool withDeadline)
+    {
+        checkLength();
+        while (m_cut == Cut::None && m_reply->isOpen() && m_reply->bytesAvailable() > 0) {
+            if (withDeadline && m_deadline.hasExpired()) {
+                stop(Cut::TimedOut);
+                return;
+            }
+            const qint64 room = m_maxBytes - m_received;
+            const QByteArray piece = m_reply->read(qMin(m_reply->bytesAvailable(), room + 1));
+            if (piece.isEmpty())
+                return;
+            if (piece.size() > room) {
+                stop(Cut::TooLarge);
+                return;
+            }
+            m_received += piece.size();
+            if (!m_sink(piece)) {
+                stop(Cut::SinkRefused);
+                return;
+            }
+        }
+    }
+
+    Cut cut() const { return m_cut; }
+
+private:
+    // An answer that announces more than the bound is refused before its body.
+    void checkLength()
+    {
+        if (m_lengthChecked || m_cut != Cut::None)
+            return;
+        const QVariant length = m_reply->header(QNetworkRequest::ContentLengthHeader);
+        if (!length.isValid())
+            return;
+        m_lengthChecked = true;
+        bool ok = false;
+        const qint64 n = length.toLongLong(&ok);
+        if (ok && n > m_maxBytes)
+            stop(Cut::TooLarge);
+    }
+
+    QNetworkReply *m_reply;
+    QDeadlineTimer m_deadline;
+    qint64 m_maxBytes;
+    std::function<bool(const QByteArray &)> m_sink;
+    Cut m_cut = Cut::None;
+    qint64 m_received = 0;
+    bool m_lengthChecked = false;
+};
 } // namespace
 
 FetchResult BlockingGet(const QString &urlText, int timeoutMs,
-                        const std::function<bool(const QByteArray &)> &sink)
+                        const std::function<bool(const QByteArray &)> &sink, qint64 maxBytes)
 {
     FetchResult result;
     QString why;
@@ -72,37 +153,30 @@ FetchResult BlockingGet(const QString &urlText, int timeoutMs,
 
     // The transfer lives entirely on its own thread; this thread only waits.
     QThread *worker = QThread::create([&] {
+        using Cut = BoundedReader::Cut;
+        const QDeadlineTimer deadline(timeoutMs);
         QNetworkAccessManager nam;
         QEventLoop loop;
         QNetworkReply *reply = nam.get(makeRequest(*url));
-        bool sinkRefused = false;
-        bool timedOut = false;
+        BoundedReader reader(reply, deadline, maxBytes, sink);
+        // For a server that sends nothing at all, no piece ever checks the deadline.
         QTimer limit;
         limit.setSingleShot(true);
-        QObject::connect(&limit, &QTimer::timeout, &loop, [&] {
-            timedOut = true;
-            reply->abort();
-        });
-        QObject::connect(reply, &QNetworkReply::readyRead, &loop, [&] {
-            const QByteArray piece = reply->readAll();
-            if (!sinkRefused && !piece.isEmpty() && !sink(piece)) {
-                sinkRefused = true;
-                reply->abort();
-            }
-        });
+        QObject::connect(&limit, &QTimer::timeout, &loop, [&] { reader.stop(Cut::TimedOut); });
         QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
         limit.start(timeoutMs);
         if (!reply->isFinished())
             loop.exec();
-        const QByteArray rest = reply->isOpen() ? reply->readAll() : QByteArray();
-        if (!sinkRefused && !rest.isEmpty() && !sink(rest))
-            sinkRefused = true;
+        reader.drain(false);
         result.httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        if (timedOut) {
+        if (reader.cut() == Cut::TimedOut) {
             result.status = FetchResult::Status::TimedOut;
             result.error = QStringLiteral("no complete answer within %1 s").arg(timeoutMs / 1000.0);
-        } else if (sinkRefused) {
-            result.status = FetchResult::Status::NetworkError;
+        } else if (reader.cut() == Cut::TooLarge) {
+            result.status = FetchResult::Status::TooLarge;
+            result.error = QStringLiteral("the answer is larger than %1 bytes").arg(maxBytes);
+        } else if (reader.cut() == Cut::SinkRefused) {
+            result.status = FetchResult::Status::StoreFailed;
             result.error = QStringLiteral("the page could not be stored");
         } else if (reply->error() != QNetworkReply::NoError && result.httpStatus == 0) {
             result.status = FetchResult::Status::NetworkError;
@@ -145,6 +219,12 @@ QString HttpGetText(const QString &urlText, const QString &charset)
     QNetworkRequest req = makeRequest(*url);
     req.setRawHeader("If-Modified-Since", "0");
     QPointer<QNetworkReply> reply = nam.get(req);
+    QByteArray body;
+    BoundedReader reader(reply, QDeadlineTimer(qMax<qint64>(0, stopAtMs - startMs)), kMaxPageBytes,
+                         [&body](const QByteArray &piece) {
+                             body += piece;
+                             return true;
+                         });
     QEventLoop loop;
     QTimer limit;
     limit.setSingleShot(true);
@@ -153,18 +233,19 @@ QString HttpGetText(const QString &urlText, const QString &charset)
     limit.start(int(qMax<qint64>(0, stopAtMs - startMs)));
     if (!reply->isFinished())
         loop.exec();
-    if (!reply || !reply->isFinished()) {
+    if (!reply || !reply->isFinished() || reader.cut() != BoundedReader::Cut::None) {
         if (reply)
             reply->abort();
         delete reply;
         return QString();
     }
+    reader.drain(false);
     QString text;
     // A reply that never reached the server (refused, unknown host) carries no
     // answer at all; an error status does carry one and is returned like any page.
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (status != 0)
-        text = BytesToText(reply->readAll(), charset);
+    if (status != 0 && reader.cut() == BoundedReader::Cut::None)
+        text = BytesToText(body, charset);
     delete reply;
     return text;
 }

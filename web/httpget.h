@@ -41,16 +41,24 @@ bool IsWebAddress(const QUrl &url);
 // cannot hold, gives nullopt and the reason in *error.
 std::optional<QUrl> RequestUrl(const QString &urlText, QString *error = nullptr);
 
+// The most a page may hold: a larger answer is a failed fetch (TooLarge), so a
+// hostile server can neither fill the memory nor hold the window for long.
+inline constexpr qint64 kMaxPageBytes = 16 * 1024 * 1024;
+
 // GET `url`, handing each piece of the body to `sink` as it arrives (sink returns
-// false to give up). Gives up after `timeoutMs` in all. The status is Ok only for
-// a complete 2xx answer.
+// false to give up). Gives up after `timeoutMs` in all, checked on every piece too,
+// so a server that floods cannot stretch the limit. An answer that announces or
+// delivers more than `maxBytes` is cut off at once as TooLarge; the sink never gets
+// more than that in all. The status is Ok only for a complete 2xx answer.
 FetchResult BlockingGet(const QString &urlText, int timeoutMs,
-                        const std::function<bool(const QByteArray &)> &sink);
+                        const std::function<bool(const QByteArray &)> &sink,
+                        qint64 maxBytes = kMaxPageBytes);
 
 // The memory road. GET with "If-Modified-Since: 0"; the body comes back whatever
 // the HTTP status. Stops waiting once the whole-second reading of a monotonic clock
 // has advanced by 4 (between 3 and 4 seconds) and then gives the empty result.
 // Yields to the message loop while waiting (blocking on events, not spinning).
+// An answer larger than kMaxPageBytes gives the empty result too.
 QString HttpGetText(const QString &url, const QString &charset);
 
 // Decodes bytes in the named charset ("utf-8" and "UTF-8" alike; GBK family too).

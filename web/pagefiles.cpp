@@ -35,16 +35,18 @@ FetchResult PageFiles::URLDownloadToFile(const QString &url, const QString &name
     QSaveFile out(path(name));
     if (!out.open(QIODevice::WriteOnly)) {
         FetchResult r;
-        r.status = FetchResult::Status::NetworkError;
+        r.status = FetchResult::Status::StoreFailed;
         r.error = out.errorString();
         return r;
     }
+    // BlockingGet hands over at most kMaxPageBytes; a larger page fails as TooLarge
+    // and, like every failed fetch, leaves the page file as it was.
     FetchResult r = BlockingGet(url, m_timeoutMs, [&out](const QByteArray &piece) {
         return out.write(piece) == piece.size();
-    });
+    }, kMaxPageBytes);
     if (r.ok()) {
         if (!out.commit()) {
-            r.status = FetchResult::Status::NetworkError;
+            r.status = FetchResult::Status::StoreFailed;
             r.error = out.errorString();
         }
     } else {

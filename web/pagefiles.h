@@ -21,7 +21,8 @@ public:
     bool exists(const QString &name) const;
 
     // The file road's download: the page file is replaced only by a page that
-    // arrived whole with a success status; otherwise it keeps its old content.
+    // arrived whole with a success status and within kMaxPageBytes (larger is
+    // TooLarge); otherwise it keeps its old content.
     FetchResult URLDownloadToFile(const QString &url, const QString &name) const;
 
     // The whole page file decoded as UTF-8; empty text when it cannot be read.

@@ -6,6 +6,7 @@
 
 #include <QFrame>
 #include <QLabel>
+#include <QMenuBar>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -30,33 +31,54 @@ protected:
 };
 } // namespace
 
-TEST_F(Layout, TooLowAWindowIsLaidOutAtTheMinimumHeight)
+// The designed client area is 1016 x 576 pixels (15240 x 8640 twips); with the
+// designed frame the window is 15340 x 9340 twips. At 15 twips a pixel:
+// detail area top 9340 - 3495 - 700 = 5145 (343 px), banner top 4770 (318 px).
+TEST_F(Layout, DesignedSizeAndTheMinimumHeight)
 {
+    ASSERT_EQ(w->centralWidget()->size(), QSize(1016, 576));
+    EXPECT_EQ(w->Frame1->geometry(), QRect(0, 343, 1017, 233));  // flush with the bottom
+    EXPECT_EQ(w->ListView1->height(), 343);
+    EXPECT_EQ(w->Frame3->y(), 318);
+
+    // Too low a window is laid out at 5000: list 805 (54 px), banner top 430 (29 px).
     resizeTo(w->width(), 50);
-    EXPECT_GE(w->WindowHeight(), 4990);
-    EXPECT_TRUE(near(w->ListView1->height(), Px(805))) << w->ListView1->height();
-    EXPECT_TRUE(near(w->Frame3->y(), Px(430))) << w->Frame3->y();
-    EXPECT_TRUE(near(w->Frame1->y(), Px(805)));
-    EXPECT_EQ(w->Frame1->size(), QSize(Px(15255), Px(3495)));  // the detail area keeps its size
-    EXPECT_EQ(w->WebBrowser2->height(), w->ListView1->height());
-    EXPECT_EQ(w->Picture7->height(), w->ListView1->height());
+    EXPECT_EQ(w->ListView1->height(), 54);
+    EXPECT_EQ(w->Frame3->y(), 29);
+    EXPECT_EQ(w->Frame1->y(), 54);
+    EXPECT_EQ(w->Frame1->size(), QSize(1017, 233));  // the detail area keeps its size
+    EXPECT_EQ(w->WebBrowser2->height(), 54);
+    EXPECT_EQ(w->Picture7->height(), 54);
 }
 
-TEST_F(Layout, MeleeListFollowsTheWidthDotaListDoesNot)
+TEST_F(Layout, MeleeListFollowsTheWidthOtherModesDoNot)
 {
+    // Before any listing only heights follow the window.
+    resizeTo(1300, 700);
+    EXPECT_EQ(w->ListView1->width(), 1018);  // design width 15275
+    EXPECT_EQ(w->ListView1->height(), 700 - w->menuBar()->height() - 233);
+
     w->all_Click();
     resizeTo(1200, 700);
-    EXPECT_EQ(w->ListView1->width(), Px(w->WindowWidth() - 100));
-    EXPECT_EQ(w->Frame3->width(), w->ListView1->width());
-    EXPECT_EQ(w->Label15->x(), Px(int(Twips(w->ListView1->width()) / 2.0 * 0.4)));
-    EXPECT_EQ(w->Frame1->y() + w->Frame1->height(), w->centralWidget()->height());  // flush with the bottom
+    // List = window width - 100 = the client width: 1200 px; banner text at a fifth.
+    EXPECT_EQ(w->ListView1->width(), 1200);
+    EXPECT_EQ(w->Frame3->width(), 1200);
+    EXPECT_EQ(w->Label15->x(), 240);
 
     w->dotanew_Click();
-    const int listWidth = w->ListView1->width();
-    const int paneWidth = w->WebBrowser2->width();
+    EXPECT_EQ(w->ListView1->width(), 407);    // 6100 twips
+    EXPECT_EQ(w->WebBrowser2->width(), 609);  // 9135 twips
     resizeTo(1400, 800);
-    EXPECT_EQ(w->ListView1->width(), listWidth);
-    EXPECT_EQ(w->WebBrowser2->width(), paneWidth);
+    EXPECT_EQ(w->ListView1->width(), 407);
+    EXPECT_EQ(w->WebBrowser2->width(), 609);
+    EXPECT_EQ(w->ListView1->height(), w->Frame1->y());
+
+    // Minimised, nothing is laid out; restored, the layout follows the size again.
+    w->showMinimized();
+    QCoreApplication::processEvents();
+    w->showNormal();
+    resizeTo(1400, 600);
+    EXPECT_EQ(w->Frame1->y() + w->Frame1->height(), w->centralWidget()->height());
     EXPECT_EQ(w->ListView1->height(), w->Frame1->y());
 }
 
@@ -66,32 +88,28 @@ TEST_F(Layout, DropsMoveTheBarAndResizeListPaneAndBanner)
     w->ListView1_DragDrop(0);
     EXPECT_EQ(w->ListView1->width(), 0);
     EXPECT_EQ(w->Picture7->x(), 0);
-    EXPECT_EQ(w->WebBrowser2->x(), Px(50));
+    EXPECT_EQ(w->WebBrowser2->x(), 3);  // 50 twips
     EXPECT_EQ(w->Frame3->width(), 0);
 
+    // On the list: pane = 15340 - 6000 = 9340 twips; banner text centred.
     w->ListView1_DragDrop(6000);
-    EXPECT_EQ(w->ListView1->width(), Px(6000));
-    EXPECT_EQ(w->WebBrowser2->width(), Px(w->WindowWidth() - 6000));
-    // Centred over the list after a drop on it ...
-    EXPECT_TRUE(near(w->Label15->x(), Px(6000 / 2.0 - Twips(w->Label15->width()) / 2.0)));
+    EXPECT_EQ(w->ListView1->width(), 400);
+    EXPECT_EQ(w->WebBrowser2->width(), 623);
+    EXPECT_TRUE(near(w->Label15->x(), 200 - w->Label15->width() / 2));
 
-    // ... at one fifth after a drop on the window's surface, the pane 150 shorter.
+    // On the window's surface: pane = 15340 - 5050 - 100 = 10190 twips, 150
+    // shorter; banner text at a fifth of 5000.
     w->Form_DragDrop(5000);
-    EXPECT_EQ(w->ListView1->width(), Px(5000));
-    EXPECT_TRUE(near(w->WebBrowser2->width(), Px(w->WindowWidth() - 5050 - 100)));
-    EXPECT_EQ(w->Label15->x(), Px(1000));
+    EXPECT_EQ(w->ListView1->width(), 333);
+    EXPECT_TRUE(near(w->WebBrowser2->width(), 679));  // positions are whole pixels
+    EXPECT_EQ(w->Label15->x(), 67);
 
     // Near the right edge the pane's width would be below zero: it keeps its width.
     const int paneWidth = w->WebBrowser2->width();
-    w->Form_DragDrop(w->WindowWidth());
+    w->Form_DragDrop(15340);
     EXPECT_EQ(w->WebBrowser2->width(), paneWidth);
-    EXPECT_EQ(w->ListView1->width(), Px(w->WindowWidth()));
-    EXPECT_EQ(w->Picture7->x(), Px(w->WindowWidth()));
-
-    // A drop on the DotA pane counts from the pane's left edge.
-    w->ListView1_DragDrop(6000);
-    w->WebBrowser2_DragDrop(1500);
-    EXPECT_EQ(w->Picture7->x(), Px(6050 + 1500));
+    EXPECT_EQ(w->ListView1->width(), 1023);
+    EXPECT_EQ(w->Picture7->x(), 1023);
 }
 
 TEST_F(Layout, DraggingTheBarWithTheMouse)
@@ -123,6 +141,31 @@ TEST_F(Layout, DraggingTheBarWithTheMouse)
     QTest::mouseRelease(w->Picture7, Qt::LeftButton, {}, overDetail);
     EXPECT_EQ(w->Picture7->x(), 250);
     EXPECT_EQ(w->ListView1->width(), 250);
+}
+
+TEST_F(Layout, DroppingTheBarOnTheDotaPaneAndOnTheEmptyStrip)
+{
+    w->dotanew_Click();
+    resizeTo(1300, 700);  // a wider window leaves a strip of the surface on the right
+    WaitFor([&] { return w->Picture7->isVisible(); }, 2000);
+    auto drag = [&](QPoint inSurface) {
+        QTest::mousePress(w->Picture7, Qt::LeftButton, {}, QPoint(2, 20));
+        QTest::mouseRelease(w->Picture7, Qt::LeftButton, {}, w->Picture7->mapFrom(w->centralWidget(), inSurface));
+    };
+    // On the pane, 100 px from its left edge (408): the bar goes to 508.
+    drag(QPoint(508, 40));
+    EXPECT_EQ(w->Picture7->x(), 508);
+    EXPECT_EQ(w->ListView1->width(), 508);
+    EXPECT_EQ(w->WebBrowser2->x(), 511);
+    EXPECT_EQ(w->WebBrowser2->width(), 799);  // window width - bar left: 19600 - 7620 twips
+
+    // Into the strip right of the pane: a drop on the window's own surface.
+    resizeTo(1600, 700);
+    ASSERT_LT(w->WebBrowser2->geometry().right(), 1500);
+    drag(QPoint(1500, 40));
+    EXPECT_EQ(w->Picture7->x(), 1500);
+    EXPECT_EQ(w->ListView1->width(), 1500);
+    EXPECT_EQ(w->WebBrowser2->width(), 97);  // 24100 - 22550 - 100 = 1450 twips
 }
 
 TEST_F(Layout, BannerTimerHidesTheBannerAndStopsItself)

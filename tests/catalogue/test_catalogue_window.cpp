@@ -170,17 +170,6 @@ TEST_F(CatalogueWindow, CancelledBlankOrUnsendableSearchChangesNothing)
     EXPECT_TRUE(w.dialogs.messages.first().title.isEmpty());
 }
 
-TEST_F(CatalogueWindow, FailedListingFetchAddsNoRows)
-{
-    w->all_Click();
-    ASSERT_EQ(w->ListView1->topLevelItemCount(), 20);
-    // The same listing page again from a site that now answers with an error.
-    w.server().setOverride(QStringLiteral("melee"), "/Default.aspx", DemoResponse::html(QStringLiteral("down"), 503));
-    w->LoadReplayList(w->ListingUrl);
-    EXPECT_EQ(w->ListView1->topLevelItemCount(), 20);
-    EXPECT_EQ(w->List1->count(), 20);
-}
-
 TEST_F(CatalogueWindow, UnknownSiteModeDoesNothing)
 {
     w->SiteMode = QStringLiteral("WAR3");

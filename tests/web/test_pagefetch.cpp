@@ -1,14 +1,16 @@
 // Both roads of page fetch against the real demo server on 127.0.0.1.
 #include "demo/demosite.h"
-#include "support/testwindow.h"
 #include "web/codepage.h"
 #include "web/httpget.h"
 #include "web/pagefiles.h"
 #include "web/siteconfig.h"
+#include "web/texthelpers.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHostAddress>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -67,40 +69,106 @@ TEST_F(PageFetch, MemoryRoadGivesUpOnASilentServerWithinFourSecondsAndKeepsTimer
     EXPECT_GE(ticks, 20);  // the message loop ran while the request waited
 }
 
-TEST_F(PageFetch, FileRoadGivesUpOnASilentServerWithoutRunningHandlers)
+TEST_F(PageFetch, FileRoadGivesUpOnSilentAndSlowServersWithoutRunningHandlers)
 {
     pages.setTimeoutMs(1500);
-    int ticks = 0;
-    QTimer ticker;
-    QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
-    ticker.start(10);
-    QElapsedTimer clock;
-    clock.start();
-    FetchResult outcome;
-    const QString text = pages.FetchPage(melee() + QStringLiteral("/_test/silent"), kPageFile, &outcome);
-    const qint64 ms = clock.elapsed();
-    EXPECT_TRUE(text.isEmpty());
-    EXPECT_EQ(outcome.status, FetchResult::Status::TimedOut);
-    EXPECT_GE(ms, 1400);
-    EXPECT_LE(ms, 5000);
-    EXPECT_EQ(ticks, 0);  // nothing of the window's ran in the middle of the fetch
+    for (const char *route : {"/_test/silent", "/_test/slow"}) {
+        int ticks = 0;
+        QTimer ticker;
+        QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+        ticker.start(10);
+        QElapsedTimer clock;
+        clock.start();
+        FetchResult outcome;
+        const QString text = pages.FetchPage(melee() + QString::fromLatin1(route), kPageFile, &outcome);
+        const qint64 ms = clock.elapsed();
+        EXPECT_TRUE(text.isEmpty()) << route;
+        EXPECT_EQ(outcome.status, FetchResult::Status::TimedOut) << route;
+        EXPECT_GE(ms, 1400) << route;
+        EXPECT_LE(ms, 5000) << route;
+        EXPECT_EQ(ticks, 0) << route;  // nothing of the window's ran in the middle of the fetch
+    }
 }
+
+namespace {
+// Peak resident memory of this process in kB, after resetting the peak when the
+// system allows it; -1 when unknown.
+qint64 peakRssKb(bool reset)
+{
+    if (reset) {
+        QFile clear(QStringLiteral("/proc/self/clear_refs"));
+        if (clear.open(QIODevice::WriteOnly))
+            clear.write("5");
+    }
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toLongLong();
+    return -1;
+}
+} // namespace
 
 TEST_F(PageFetch, FailedFetchKeepsTheOldPageFileButHandsBackNothing)
 {
     const QString first = pages.FetchPage(melee() + QStringLiteral("/Default.aspx?a=3&PageNo=1"), kPageFile);
     ASSERT_FALSE(first.isEmpty());
-    for (const char *bad : {"/_test/status/404", "/_test/status/500", "/_test/cut"}) {
+    using S = FetchResult::Status;
+    const struct {
+        const char *route;
+        S status;
+    } cases[] = {
+        {"/_test/status/404", S::HttpError},
+        {"/_test/status/500", S::HttpError},
+        {"/_test/cut", S::NetworkError},
+        {"/_test/huge/1024", S::TooLarge},  // refused on its announced length
+        {"/_test/huge/17", S::TooLarge},
+        {"/_test/flood", S::TooLarge},      // no length: cut off at the bound
+    };
+    peakRssKb(true);
+    for (const auto &c : cases) {
         FetchResult outcome;
-        EXPECT_TRUE(pages.FetchPage(melee() + QString::fromLatin1(bad), kPageFile, &outcome).isEmpty()) << bad;
-        EXPECT_FALSE(outcome.ok()) << bad;
-        EXPECT_EQ(pages.ReadFile(kPageFile), first) << bad;
+        EXPECT_TRUE(pages.FetchPage(melee() + QString::fromLatin1(c.route), kPageFile, &outcome).isEmpty()) << c.route;
+        EXPECT_EQ(outcome.status, c.status) << c.route;
+        EXPECT_EQ(pages.ReadFile(kPageFile), first) << c.route;
     }
+    // Oversize answers on the memory road: the empty result.
+    for (const char *route : {"/_test/huge/1024", "/_test/flood"})
+        EXPECT_TRUE(HttpGetText(melee() + QString::fromLatin1(route), QStringLiteral("utf-8")).isEmpty()) << route;
+    // Nothing held more than a bound's worth of any answer (the demo server included).
+    const qint64 peak = peakRssKb(false);
+    if (peak > 0)
+        EXPECT_LT(peak, 200 * 1024);
+    // A page just under the bound still comes in whole.
+    EXPECT_EQ(pages.FetchPage(melee() + QStringLiteral("/_test/huge/15"), kPageFile).size(), 15 * 1024 * 1024);
+
     // A closed port: no connection at all.
     QTemporaryDir other;
     PageFiles fresh(other.path());
     EXPECT_TRUE(fresh.FetchPage(QStringLiteral("http://127.0.0.1:1/x"), kPageFile).isEmpty());
     EXPECT_FALSE(fresh.exists(kPageFile));
+}
+
+TEST_F(PageFetch, TimeLimitHoldsUnderAFlood)
+{
+    // With the size bound lifted, only the time limit can end it.
+    qint64 received = 0;
+    QElapsedTimer clock;
+    clock.start();
+    const FetchResult r = BlockingGet(melee() + QStringLiteral("/_test/flood"), 1000,
+                                      [&](const QByteArray &piece) { received += piece.size(); return true; },
+                                      qint64(1) << 40);
+    EXPECT_EQ(r.status, FetchResult::Status::TimedOut);
+    EXPECT_GT(received, 0);
+    EXPECT_LT(clock.elapsed(), 3000);
+    // With the bound, the flood on the file road hits it long before a 2 s limit.
+    pages.setTimeoutMs(2000);
+    clock.restart();
+    FetchResult outcome;
+    pages.FetchPage(melee() + QStringLiteral("/_test/flood"), kPageFile, &outcome);
+    EXPECT_EQ(outcome.status, FetchResult::Status::TooLarge);
+    EXPECT_LT(clock.elapsed(), 6000);
 }
 
 TEST_F(PageFetch, ChineseUrlTravelsAsItsCodePage936Bytes)
@@ -147,6 +215,56 @@ TEST_F(PageFetch, RawFilesCarryTheirLength)
     EXPECT_EQ(got.size(), 2048);
     const QList<DemoRequest> seen = site.server().requests(QStringLiteral("melee"));
     EXPECT_FALSE(seen.last().headers.contains("if-modified-since"));  // plain GET on the file road
+}
+
+TEST_F(PageFetch, OneShotAnswerComesOnceForItsExactTarget)
+{
+    const QString page2 = melee() + QStringLiteral("/Default.aspx?a=3&PageNo=2");
+    site.server().failOnce(QStringLiteral("melee"), "/Default.aspx?a=3&PageNo=2",
+                           DemoResponse::html(QStringLiteral("busy"), 503));
+    FetchResult outcome;
+    // Another query of the same path is not that target.
+    EXPECT_FALSE(pages.FetchPage(melee() + QStringLiteral("/Default.aspx?a=3&PageNo=1"), kPageFile).isEmpty());
+    EXPECT_TRUE(pages.FetchPage(page2, kPageFile, &outcome).isEmpty());
+    EXPECT_EQ(outcome.httpStatus, 503);
+    EXPECT_TRUE(pages.FetchPage(page2, kPageFile, &outcome).contains(QStringLiteral("replayitem")));
+    EXPECT_TRUE(outcome.ok());
+}
+
+TEST_F(PageFetch, LongCellListingHasTwentyRowsAndOneHugeCell)
+{
+    const QString page = pages.FetchPage(melee() + QStringLiteral("/_test/longcell?PageNo=2"), kPageFile);
+    EXPECT_EQ(page.count(QStringLiteral("<ul class=\"replayitem\">")), 20);
+    EXPECT_EQ(page.count(QStringLiteral("/ReplayDetail.aspx?ReplayID=")), 20);
+    EXPECT_TRUE(page.contains(QStringLiteral("第 2 / ")));
+    // The first row's players cell: 1 MiB of plain text, then " VS " and the other player.
+    const QString player1 = find(page, QStringLiteral("target=\"_blank\">"), QStringLiteral(" VS "));
+    EXPECT_EQ(player1.size(), 1024 * 1024);
+    EXPECT_FALSE(player1.contains(u'<'));
+    // Detail URLs as on the listing itself (page 2 starts with the 21st replay).
+    EXPECT_TRUE(page.contains(melee() + QStringLiteral("/ReplayDetail.aspx?ReplayID=1020\"")));
+}
+
+TEST(DemoServerLife, EndsOpenStreamsWhenDestroyed)
+{
+    for (const char *route : {"/_test/flood", "/_test/slow", "/_test/silent"}) {
+        QTcpSocket client;
+        {
+            DemoSite site;
+            const QUrl root(site.roots().melee);
+            client.connectToHost(QHostAddress::LocalHost, quint16(root.port()));
+            ASSERT_TRUE(client.waitForConnected(3000));
+            client.write(QByteArray("GET ") + route + " HTTP/1.1\r\nHost: x\r\n\r\n");
+            ASSERT_TRUE(client.waitForBytesWritten(3000));
+            if (QByteArray(route) != "/_test/silent")
+                EXPECT_TRUE(client.waitForReadyRead(3000)) << route;
+        }  // the server goes while its answer is still running
+        for (int i = 0; i < 100 && client.state() != QAbstractSocket::UnconnectedState; ++i) {
+            client.readAll();
+            client.waitForReadyRead(50);
+        }
+        EXPECT_EQ(client.state(), QAbstractSocket::UnconnectedState) << route;
+    }
 }
 
 TEST_F(PageFetch, RemovePageFilesDeletesOnlyTheTwoPageFiles)

@@ -1,0 +1,320 @@
+#include "download/transfer.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QSet>
+#include <QTimer>
+
+#include <filesystem>
+#include <system_error>
+
+namespace {
+const QByteArray kReplayMagic("Warcraft III recorded game\x1A\x00", 28);
+const QByteArray kMapMagic("HM3W");
+
+// Temporary files of transfers running now: the clean-up of a folder spares them.
+QMutex g_activeMutex;
+QSet<QString> &activeParts()
+{
+    static QSet<QString> parts;
+    return parts;
+}
+
+void setActive(const QString &partPath, bool active)
+{
+    QMutexLocker lock(&g_activeMutex);
+    if (active)
+        activeParts().insert(partPath);
+    else
+        activeParts().remove(partPath);
+}
+
+// Temporary files that an interrupted earlier run left in `folder`.
+void clearStaleParts(const QString &folder)
+{
+    const QDir dir(folder);
+    const QStringList names = dir.entryList({QStringLiteral("*") + FileTransfer::kPartSuffix},
+                                            QDir::Files | QDir::Hidden | QDir::System | QDir::CaseSensitive);
+    QMutexLocker lock(&g_activeMutex);
+    for (const QString &name : names) {
+        const QString path = dir.absoluteFilePath(name);
+        if (!activeParts().contains(path))
+            QFile::remove(path);
+    }
+}
+
+std::filesystem::path nativePath(const QString &path)
+{
+#ifdef Q_OS_WIN
+    return std::filesystem::path(QDir::toNativeSeparators(path).toStdWString());
+#else
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+#endif
+}
+
+qsizetype headBytesNeeded(FileTransfer::Kind kind)
+{
+    switch (kind) {
+    case FileTransfer::Kind::Replay: return kReplayMagic.size();
+    case FileTransfer::Kind::Map: return kMapMagic.size();
+    case FileTransfer::Kind::Any: return 0;
+    }
+    return 0;
+}
+
+} // namespace
+
+bool LooksLikeReplay(QByteArrayView head)
+{
+    return head.startsWith(QByteArrayView(kReplayMagic));
+}
+
+bool LooksLikeMap(QByteArrayView head)
+{
+    return head.startsWith(QByteArrayView(kMapMagic));
+}
+
+QString TransferPartPath(const QString &targetPath)
+{
+    return targetPath + FileTransfer::kPartSuffix;
+}
+
+FileTransfer::FileTransfer(const QString &urlText, const QString &targetPath, Kind kind, QObject *parent)
+    : QObject(parent),
+      m_urlText(urlText),
+      m_targetPath(targetPath.isEmpty() ? QString()
+                                        : QDir::cleanPath(QFileInfo(QDir::fromNativeSeparators(targetPath)).absoluteFilePath())),
+      m_partPath(m_targetPath.isEmpty() ? QString() : TransferPartPath(m_targetPath)),
+      m_kind(kind)
+{
+}
+
+FileTransfer::~FileTransfer()
+{
+    release();
+}
+
+void FileTransfer::start()
+{
+    if (m_state != State::Idle)
+        return;
+    m_state = State::Running;
+
+    QString why;
+    const std::optional<QUrl> url = RequestUrl(m_urlText, &why);
+    if (!url)
+        return fail(FetchResult::Status::Refused, why);
+
+    const QFileInfo target(m_targetPath);
+    if (m_targetPath.isEmpty() || target.fileName().isEmpty())
+        return fail(FetchResult::Status::StoreFailed, QStringLiteral("no target file"));
+    const QString folder = target.absolutePath();
+    if (!QDir().mkpath(folder))
+        return fail(FetchResult::Status::StoreFailed, QStringLiteral("cannot create the folder %1").arg(folder));
+    if (target.isDir())
+        return fail(FetchResult::Status::StoreFailed, QStringLiteral("%1 is a folder").arg(m_targetPath));
+    clearStaleParts(folder);
+
+    setActive(m_partPath, true);
+    m_partOwned = true;
+    m_part.setFileName(m_partPath);
+    if (!m_part.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return fail(FetchResult::Status::StoreFailed,
+                    QStringLiteral("cannot write %1: %2").arg(m_partPath, m_part.errorString()));
+
+    // No parent: it and its reply are deleted later, never under a running signal.
+    m_nam = new QNetworkAccessManager;
+    QNetworkRequest req(*url);
+    req.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    req.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
+    req.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
+    // The length check compares the bytes on disk with Content-Length: no compression.
+    req.setRawHeader("Accept-Encoding", "identity");
+    m_reply = m_nam->get(req);
+    m_reply->setReadBufferSize(kReadBufferBytes);
+    connect(m_reply, &QNetworkReply::readyRead, this, &FileTransfer::onReadyRead);
+    connect(m_reply, &QNetworkReply::finished, this, &FileTransfer::onFinished);
+
+    m_stall = new QTimer(this);
+    m_stall->setSingleShot(true);
+    connect(m_stall, &QTimer::timeout, this, [this] {
+        fail(FetchResult::Status::TimedOut, QStringLiteral("no data for %1 s").arg(m_stallMs / 1000.0));
+    });
+    m_stall->start(m_stallMs);
+}
+
+void FileTransfer::abort()
+{
+    m_aborted = true;
+    if (m_state == State::Running)
+        release();
+    m_state = State::Over;
+}
+
+void FileTransfer::onReadyRead()
+{
+    if (m_state != State::Running || !m_reply)
+        return;
+    m_stall->start(m_stallMs);
+    if (!m_answerAccepted && !acceptAnswer())
+        return;
+    writeChunks(false);
+}
+
+void FileTransfer::onFinished()
+{
+    if (m_state != State::Running || !m_reply)
+        return;
+    m_stall->stop();
+    if (m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 0)
+        return fail(FetchResult::Status::NetworkError, m_reply->errorString());
+    if (!m_answerAccepted && !acceptAnswer())
+        return;
+    if (!writeChunks(true))
+        return;
+    if (m_announced >= 0 && m_written < m_announced)
+        return fail(FetchResult::Status::ShortBody,
+                    QStringLiteral("the file ended after %1 of %2 bytes").arg(QString::number(m_written), QString::number(m_announced)));
+    if (m_reply->error() != QNetworkReply::NoError)
+        return fail(FetchResult::Status::NetworkError, m_reply->errorString());
+    if (!headIsRight())
+        return fail(FetchResult::Status::WrongContent, QStringLiteral("the answer is not a %1 file")
+                                                           .arg(m_kind == Kind::Replay ? u"replay" : u"map"));
+    succeed();
+}
+
+bool FileTransfer::acceptAnswer()
+{
+    m_httpStatus = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (m_httpStatus < 200 || m_httpStatus > 299) {
+        fail(FetchResult::Status::HttpError, QStringLiteral("HTTP status %1").arg(m_httpStatus));
+        return false;
+    }
+    const QVariant length = m_reply->header(QNetworkRequest::ContentLengthHeader);
+    m_announced = length.isValid() ? length.toLongLong() : -1;
+    if (m_announced > m_sizeLimit) {
+        fail(FetchResult::Status::TooLarge, QStringLiteral("the file announces %1 bytes, more than %2")
+                                                .arg(QString::number(m_announced), QString::number(m_sizeLimit)));
+        return false;
+    }
+    m_answerAccepted = true;
+    const QPointer<FileTransfer> self(this);
+    emit progress(0, m_announced);
+    return self && m_state == State::Running;
+}
+
+bool FileTransfer::writeChunks(bool drain)
+{
+    const QPointer<FileTransfer> self(this);
+    const qsizetype headNeeded = headBytesNeeded(m_kind);
+    char chunk[kChunkBytes];
+    while (m_reply->bytesAvailable() >= kChunkBytes || (drain && m_reply->bytesAvailable() > 0)) {
+        const qint64 n = m_reply->read(chunk, kChunkBytes);
+        if (n <= 0)
+            break;
+        if (m_written + n > m_sizeLimit) {
+            fail(FetchResult::Status::TooLarge, QStringLiteral("the file is larger than %1 bytes").arg(QString::number(m_sizeLimit)));
+            return false;
+        }
+        if (m_head.size() < headNeeded) {
+            m_head.append(chunk, qMin<qint64>(n, headNeeded - m_head.size()));
+            // A page where a file belongs is refused as soon as it shows.
+            if (m_head.size() == headNeeded && !headIsRight()) {
+                fail(FetchResult::Status::WrongContent, QStringLiteral("the answer is not a %1 file")
+                                                            .arg(m_kind == Kind::Replay ? u"replay" : u"map"));
+                return false;
+            }
+        }
+        if (m_part.write(chunk, n) != n) {
+            fail(FetchResult::Status::StoreFailed, QStringLiteral("cannot write %1: %2").arg(m_partPath, m_part.errorString()));
+            return false;
+        }
+        m_written += n;
+        emit progress(m_written, m_announced);
+        if (!self || m_state != State::Running)
+            return false;
+    }
+    return true;
+}
+
+bool FileTransfer::headIsRight() const
+{
+    switch (m_kind) {
+    case Kind::Replay: return LooksLikeReplay(m_head);
+    case Kind::Map: return LooksLikeMap(m_head);
+    case Kind::Any: return true;
+    }
+    return false;
+}
+
+void FileTransfer::succeed()
+{
+    if (!m_part.flush())
+        return fail(FetchResult::Status::StoreFailed, QStringLiteral("cannot write %1: %2").arg(m_partPath, m_part.errorString()));
+    m_part.close();
+    // Replaces an existing file in one step: it is either the old or the new one.
+    std::error_code ec;
+    std::filesystem::rename(nativePath(m_partPath), nativePath(m_targetPath), ec);
+    if (ec)
+        return fail(FetchResult::Status::StoreFailed,
+                    QStringLiteral("cannot replace %1: %2").arg(m_targetPath, QString::fromLocal8Bit(ec.message())));
+    setActive(m_partPath, false);
+    m_partOwned = false;
+    FetchResult result;
+    result.status = FetchResult::Status::Ok;
+    result.httpStatus = m_httpStatus;
+    finishWith(result);
+}
+
+void FileTransfer::fail(FetchResult::Status status, const QString &why)
+{
+    FetchResult result;
+    result.status = status;
+    result.httpStatus = m_httpStatus;
+    result.error = why;
+    finishWith(result);
+}
+
+void FileTransfer::finishWith(const FetchResult &result)
+{
+    release();
+    m_state = State::Over;
+    if (m_reported)
+        return;
+    m_reported = true;
+    // Reported from the event loop, never from inside start() or a caller's slot
+    // chain that has not unwound: the receiver may start the next transfer at once.
+    QMetaObject::invokeMethod(this, [this, result] {
+        if (!m_aborted)
+            emit finished(result);
+    }, Qt::QueuedConnection);
+}
+
+void FileTransfer::release()
+{
+    if (m_stall)
+        m_stall->stop();
+    if (m_reply) {
+        // Deleting the reply ends its request. No abort() first: a reply whose
+        // error status is on its way would then report two errors.
+        disconnect(m_reply, nullptr, this, nullptr);
+        m_reply->deleteLater();
+        m_reply = nullptr;
+    }
+    if (m_nam) {
+        m_nam->deleteLater();
+        m_nam = nullptr;
+    }
+    if (m_part.isOpen())
+        m_part.close();
+    if (m_partOwned) {
+        QFile::remove(m_partPath);
+        setActive(m_partPath, false);
+        m_partOwned = false;
+    }
+}

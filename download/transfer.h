@@ -1,0 +1,113 @@
+#pragma once
+// One file download into the game folder: a replay or a map, fetched in chunks on
+// the calling thread's event loop while the window keeps running.
+//
+// The body goes into a temporary file beside the target and replaces the target
+// only when the whole, right file has arrived; a failed or cancelled transfer
+// leaves an existing file under the target name exactly as it was.
+#include "web/httpget.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QFile>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+class QTimer;
+
+// The first bytes of a replay file: "Warcraft III recorded game" 0x1A 0x00.
+bool LooksLikeReplay(QByteArrayView head);
+// The first bytes of a map file: "HM3W".
+bool LooksLikeMap(QByteArrayView head);
+
+// Where a transfer into `targetPath` writes until it is complete.
+QString TransferPartPath(const QString &targetPath);
+
+class FileTransfer : public QObject {
+    Q_OBJECT
+public:
+    enum class Kind { Replay, Map, Any };
+
+    static constexpr qint64 kChunkBytes = 1024;                  // read and written at a time
+    static constexpr qint64 kReadBufferBytes = 64 * 1024;        // held by the reply at most
+    static constexpr int kDefaultStallMs = 30 * 1000;            // no byte for this long: TimedOut
+    static constexpr qint64 kDefaultSizeLimit = 512LL * 1024 * 1024;  // larger: TooLarge
+    static inline const QString kPartSuffix = QStringLiteral(".quillmark-part");
+
+    // Both the address and the file are fixed here; nothing moves them later.
+    // `targetPath` is a local path with "/" or native separators; targetPath()
+    // gives it back absolute and cleaned.
+    FileTransfer(const QString &urlText, const QString &targetPath, Kind kind, QObject *parent = nullptr);
+    // Deleting a running transfer cancels it like abort().
+    ~FileTransfer() override;
+
+    // Limits; set them before start().
+    void setStallTimeout(int ms) { m_stallMs = ms; }
+    void setSizeLimit(qint64 bytes) { m_sizeLimit = bytes; }
+
+    // Creates the target's folder, clears temporary files that an interrupted
+    // earlier run left there, opens the temporary file and sends the request.
+    // Returns at once; even an address or folder refused here is reported through
+    // finished(), after start() has returned. Only the first call does anything.
+    void start();
+
+    // Cancels a running transfer: the request is dropped, the temporary file is
+    // removed and no further signal is emitted (no finished() at all). Harmless
+    // when the transfer has not started or is already over; safe from a slot of
+    // this object's own signals.
+    void abort();
+
+    QString urlText() const { return m_urlText; }
+    QString targetPath() const { return m_targetPath; }
+    Kind kind() const { return m_kind; }
+    bool isRunning() const { return m_state == State::Running; }
+    bool isOver() const { return m_state == State::Over; }
+    qint64 bytesWritten() const { return m_written; }
+    qint64 announcedLength() const { return m_announced; }
+
+signals:
+    // Once with (0, announced) when a success answer starts, then after every
+    // chunk written. `announced` is the Content-Length, -1 when there is none.
+    void progress(qint64 written, qint64 announced);
+    // Exactly once per started transfer unless abort() came first, always from the
+    // event loop (never from inside start() or abort()). Ok means the target now
+    // holds the downloaded file. To delete this object from a slot of its own
+    // signals, use deleteLater(); elsewhere a plain delete is fine.
+    void finished(const FetchResult &result);
+
+private:
+    enum class State { Idle, Running, Over };
+    void onReadyRead();
+    void onFinished();
+    bool acceptAnswer();              // status and length known: may go on?
+    bool writeChunks(bool drain);     // false when the transfer ended
+    bool headIsRight() const;
+    void fail(FetchResult::Status status, const QString &why);
+    void succeed();
+    void finishWith(const FetchResult &result);
+    void release();                   // drops the request and the temporary file
+
+    const QString m_urlText;
+    const QString m_targetPath;
+    const QString m_partPath;
+    const Kind m_kind;
+    int m_stallMs = kDefaultStallMs;
+    qint64 m_sizeLimit = kDefaultSizeLimit;
+
+    State m_state = State::Idle;
+    bool m_answerAccepted = false;
+    bool m_partOwned = false;     // the temporary file is ours to remove
+    bool m_reported = false;      // finished() is on its way
+    bool m_aborted = false;
+    int m_httpStatus = 0;
+    qint64 m_announced = -1;
+    qint64 m_written = 0;
+    QByteArray m_head;  // the first bytes, for the content check
+    QFile m_part;
+    QNetworkAccessManager *m_nam = nullptr;  // deleted later: it may be signalling
+    QPointer<QNetworkReply> m_reply;
+    QTimer *m_stall = nullptr;
+};
