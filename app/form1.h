@@ -80,7 +80,7 @@ public:
     quint8 PageNumber = 0;
     QString SiteMode;       // "", "War3" or "dota"
     QString ListingUrl;
-    quint8 LastItemIndex = 0;
+    int LastItemIndex = 0;  // the full row index: paged lists pass 255 rows
     QString GameFolder;
     QString ReplayPath;
     QString TargetPath;
@@ -140,6 +140,25 @@ public:
     void DotaSearch(int type);
     void ApplyDotaLayout(int listWidth);
     void Timer2_Timer();
+
+    // ---- replay details (details/form1_details.cpp, details/form1_dota.cpp) ----
+    void ListView1_ItemClick();
+    void ShowMeleeReplayDetail(const QString &page);
+    void ShowDotaReplayDetail(const QString &page);
+    // Empties the detail pane and the three download fields (a detail that
+    // could not be fetched never shows the previous replay's details).
+    void ClearReplayDetail();
+
+    // ---- download and playback (download/form1_download.cpp) ----
+    void Command1_Click();
+    void Timer1_Timer();
+    void StartInetGet(const QString &url);
+    void Option1_Click();
+    void Option2_Click();
+    void Text10_Change();
+    void Command2_Click();
+    void Command3_Click();
+    QString GetDllVersion(const QString &path);
 
     // ---- announcement ----
     void Timer4_Timer();

@@ -1,16 +1,8 @@
 #include "download/playback.h"
 
-#include "web/texthelpers.h"
-
 QString TimePrefix(QTime t)
 {
     return QStringLiteral("%1\uFF1A%2\uFF1A%3 _").arg(t.hour()).arg(t.minute()).arg(t.second());
-}
-
-QString ReplayNameFromUrl(const QString &text8)
-{
-    const QString decoded = URLDecode(text8);
-    return decoded.mid(decoded.lastIndexOf(u'/') + 1);
 }
 
 namespace {

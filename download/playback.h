@@ -12,11 +12,6 @@
 // no leading zeros (9:05:07 gives "9：5：7 _").
 QString TimePrefix(QTime t);
 
-// The replay name of a download URL (the text of Text8): percent-decoded, the
-// part after its last "/" (all of it when there is none). Not checked as a file
-// name here.
-QString ReplayNameFromUrl(const QString &text8);
-
 // "下载 0 / 2.000 KB": the progress text when a transfer of `maximum` bytes starts.
 QString ProgressStartText(qint64 maximum);
 // "下载 1.000 / 2.000 KB": after `written` bytes. Kilobytes of 1024 bytes, three

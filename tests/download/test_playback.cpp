@@ -10,7 +10,7 @@ namespace {
 QString u8s(const char *utf8) { return QString::fromUtf8(utf8); }
 } // namespace
 
-TEST(Playback, ReplayNames)
+TEST(Playback, TimePrefixes)
 {
     const struct
     {
@@ -24,23 +24,6 @@ TEST(Playback, ReplayNames)
     };
     for (const auto &t : times)
         EXPECT_EQ(TimePrefix(t.time), u8s(t.prefix)) << t.prefix;
-
-    const struct
-    {
-        const char *url;
-        const char *name;
-    } urls[] = {
-        {"http://127.0.0.1:8080/Download.aspx?ReplayID=1&File=/rep/2008/Moon_vs_Sky.w3g",
-         "Moon_vs_Sky.w3g"},
-        // Escapes are decoded before the cut, so an escaped "/" cuts too.
-        {"http://h/a%2Fb.w3g", "b.w3g"},
-        // "%C8%CB" is one code-page-936 character (人).
-        {"http://h/rep/%C8%CB%D7%E5.w3g", "人族.w3g"},
-        {"replay%20one.w3g", "replay one.w3g"},
-        {"http://h/dir/", ""},
-    };
-    for (const auto &u : urls)
-        EXPECT_EQ(ReplayNameFromUrl(u8s(u.url)), u8s(u.name)) << u.url;
 }
 
 TEST(Playback, ProgressTexts)
