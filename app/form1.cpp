@@ -4,13 +4,17 @@
 #include "app/layoutmath.h"
 #include "app/splitterbar.h"
 #include "app/webpane.h"
+#include "download/transfer.h"
 #include "platform/skin.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QTimer>
 #include <QTreeWidget>
@@ -34,7 +38,16 @@ Form1::Form1(const SiteRoots &roots, PageFiles *pages, const Platform &platform,
     connect(Timer4, &QTimer::timeout, this, &Form1::Timer4_Timer);
     connect(WebBrowser1, &WebPane::DocumentComplete, this, &Form1::WebBrowser1_DocumentComplete);
     connect(Picture7, &SplitterBar::Dropped, this, &Form1::SplitterDropped);
+    connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
+    connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+    // clicked: a user's choice only, never the program setting the option.
+    connect(Option1, &QRadioButton::clicked, this, &Form1::Option1_Click);
+    connect(Option2, &QRadioButton::clicked, this, &Form1::Option2_Click);
+    connect(Text10, &QLineEdit::textChanged, this, &Form1::Text10_Change);
     watchScrolling();
+    connect(ListView1, &QTreeWidget::itemClicked, this, [this] { ListView1_ItemClick(); });
 
     // Client area of 15240 x 8640 twips, centred on the screen.
     resize(Px(15240), Px(8640) + menuBar()->sizeHint().height());
@@ -105,6 +118,8 @@ void Form1::Form_Unload()
 void Form1::closeEvent(QCloseEvent *event)
 {
     Form_Unload();
+    if (Transfer)
+        Transfer->abort();  // its temporary file goes; nothing is reported after close
     for (QTimer *t : {Timer1, Timer2, Timer3, Timer4})
         t->stop();
     QMainWindow::closeEvent(event);

@@ -8,6 +8,8 @@
 #include <QIcon>
 #include <QList>
 #include <QMainWindow>
+#include <QPointer>
+#include <QTime>
 
 class QAction;
 class QPoint;
@@ -27,6 +29,7 @@ class QTimer;
 class QTreeWidget;
 class WebPane;
 class SplitterBar;
+class FileTransfer;
 
 inline const QString kDesignCaption = QStringLiteral("Quillmark 【Warcraft III】");
 inline const QString kProgramVersionText = QStringLiteral("1.4");
@@ -159,6 +162,11 @@ public:
     void Command2_Click();
     void Command3_Click();
     QString GetDllVersion(const QString &path);
+    // The transfer running now, if any; it keeps its own address and target file,
+    // whatever TargetPath says later.
+    QPointer<FileTransfer> Transfer;
+    // The clock of the replay names' time prefix; none: the local time of day.
+    QTime (*TimeOfDay)() = nullptr;
 
     // ---- announcement ----
     void Timer4_Timer();

@@ -17,14 +17,39 @@ public:
     void SetBaseUrl(const QUrl &base) { m_base = base; }
     QString WrittenText() const { return m_written; }
     bool Loading() const { return m_loading; }
+    // The pane keeps the document it was given: links, forms, scripts and reloads
+    // never lead it elsewhere (only Navigate and WriteDocument change it).
+    void SetStayOnDocument(bool stay) { m_stayOnDocument = stay; }
+    bool StaysOnDocument() const { return m_stayOnDocument; }
+    // Whether a script's alert shows a message box (AlertShown is emitted either way).
+    void SetAlertDialogs(bool show) { m_alertDialogs = show; }
+    bool AlertDialogs() const { return m_alertDialogs; }
+
+    // A written text whose address form (percent-encoded UTF-8) fits in this many
+    // characters becomes the document at once; a larger one (the engine takes at
+    // most 2 MB in one address) is written by a script into a blank document at
+    // the same base address.
+    static constexpr qsizetype kDirectWriteBytes = 2000 * 1000;
+    static bool fitsOneAddress(const QString &html);
+
+    // For the pane's page: true once for the document load the pane started itself.
+    bool TakeOwnWrite();
 
 signals:
     void DocumentComplete();
+    void ConsoleMessage(int level, const QString &message, int line, const QString &source);
+    void AlertShown(const QString &text);
 
 private:
     void flush();
+    void writeLarge();
     QUrl m_base;
     QString m_written;
     bool m_loading = false;
     bool m_pendingWrite = false;
+    bool m_stayOnDocument = false;
+    bool m_alertDialogs = true;
+    bool m_ownWrite = false;      // the next data: document is the one the pane writes
+    bool m_largePending = false;  // a blank document is loading for a large write
+    quint64 m_serial = 0;         // counts documents begun, so a late script result is dropped
 };

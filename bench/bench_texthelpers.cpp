@@ -1,8 +1,11 @@
 // Timings of the listing parsers and of HtmlToText on large pages.
 // HtmlToText targets: at least 100 MB/s (a "MB" here is a million characters of
 // HTML, the smallest honest measure of a page) and linear growth, i.e. 10 MB in
-// no more than 10.5 times the time of 1 MB. Each figure is the best of a few runs,
-// so another process on the machine disturbs it as little as possible.
+// no more than 10.5 times the time of 1 MB. The 1 MB time is taken on ten
+// different 1 MB pages in turn, so that they come from memory as the 10 MB page
+// does and the ratio shows how the work grows, not how well 1 MB fits in the
+// processor cache (that figure is printed too). Each figure is the best of a few
+// runs, so another process on the machine disturbs it as little as possible.
 #include "catalogue/listingparser.h"
 #include "web/texthelpers.h"
 
@@ -10,6 +13,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <vector>
 
 namespace {
 
@@ -70,15 +74,16 @@ QString bulkHtml(qsizetype chars)
     return html;
 }
 
-// Best time of `reps` runs, in milliseconds.
-double timeHtmlToText(const QString &html, int reps)
+// Best time of `reps` runs over all `pages`, in milliseconds per page.
+double timeHtmlToText(const std::vector<QString> &pages, int reps)
 {
     qsizetype sink = 0;
     double best = 0;
     for (int r = 0; r < reps; ++r) {
         const auto start = Clock::now();
-        sink += HtmlToText(html).size();
-        const double ms = microsSince(start) / 1000.0;
+        for (const QString &page : pages)
+            sink += HtmlToText(page).size();
+        const double ms = microsSince(start) / 1000.0 / double(pages.size());
         if (r == 0 || ms < best)
             best = ms;
     }
@@ -119,19 +124,25 @@ int main()
                     (long long)page.size(), microsSince(start) / reps, (long long)(rows / reps));
     }
 
-    const QString small = bulkHtml(1000 * 1000);
-    const QString large = bulkHtml(10 * 1000 * 1000);
-    timeHtmlToText(small, 2); // warm-up
-    const double msSmall = timeHtmlToText(small, 15);
-    const double msLarge = timeHtmlToText(large, 5);
-    const double mbpsSmall = small.size() / 1e6 / (msSmall / 1000.0);
-    const double mbpsLarge = large.size() / 1e6 / (msLarge / 1000.0);
+    std::vector<QString> smalls;
+    for (int i = 0; i < 10; ++i)
+        smalls.push_back(bulkHtml(1000 * 1000));  // ten pages, each in memory of its own
+    const std::vector<QString> large{bulkHtml(10 * 1000 * 1000)};
+    const std::vector<QString> oneSmall{smalls.front()};
+    timeHtmlToText(smalls, 1); // warm-up
+    const double msSmall = timeHtmlToText(smalls, 10);
+    const double msLarge = timeHtmlToText(large, 10);
+    const double msCached = timeHtmlToText(oneSmall, 20);
+    const double chars = double(smalls.front().size());
+    const double mbpsSmall = chars / 1e6 / (msSmall / 1000.0);
+    const double mbpsLarge = large.front().size() / 1e6 / (msLarge / 1000.0);
     const double ratio = msLarge / msSmall;
-    std::printf("HtmlToText  1 MB (%lld chars): %8.2f ms  %6.1f MB/s\n", (long long)small.size(), msSmall, mbpsSmall);
-    std::printf("HtmlToText 10 MB (%lld chars): %8.2f ms  %6.1f MB/s\n", (long long)large.size(), msLarge, mbpsLarge);
+    std::printf("HtmlToText  1 MB (%lld chars): %8.2f ms  %6.1f MB/s\n", (long long)chars, msSmall, mbpsSmall);
+    std::printf("HtmlToText 10 MB (%lld chars): %8.2f ms  %6.1f MB/s\n", (long long)large.front().size(), msLarge,
+                mbpsLarge);
     std::printf("HtmlToText speed: %.1f MB/s, target >= 100 MB/s: %s\n", qMin(mbpsSmall, mbpsLarge),
                 verdict(qMin(mbpsSmall, mbpsLarge) >= 100.0));
-    std::printf("HtmlToText ratio 10 MB / 1 MB: %.2f (%.2f per size unit), target <= 10.5: %s\n", ratio,
-                ratio * small.size() / large.size(), verdict(ratio <= 10.5));
+    std::printf("HtmlToText ratio 10 MB / 1 MB: %.2f, target <= 10.5: %s\n", ratio, verdict(ratio <= 10.5));
+    std::printf("  (1 MB page left in the cache: %.2f ms, ratio %.2f)\n", msCached, msLarge / msCached);
     return 0;
 }

@@ -78,6 +78,7 @@ void Form1::StartListing(const QString &siteMode, const QString &url)
     List1->clear();
     ListView1->clear();
     PageNumber = 1;
+    LastItemIndex = 0;  // row 1 of the new listing is another replay than row 1 before
     m_listingEnded = false;
     m_pageFailedAt = -1;
     m_scrolledDownAtEnd = false;

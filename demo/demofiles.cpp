@@ -3,6 +3,7 @@
 
 #include "demo/demopages.h"
 #include "demo/demosite.h"
+#include "demo/replaywriter.h"
 #include "web/codepage.h"
 
 #include <QFile>
@@ -189,9 +190,13 @@ QByteArray DemoMapBytes(qint64 size, quint32 seed)
 
 QByteArray DemoReplayFile(int id)
 {
-    if (!isMeleeId(id) && !isDotaId(id))
-        return QByteArray();
-    return DemoReplayBytes(4 * kKiB + qint64(mix(quint32(id)) % (96 * kKiB + 1)), quint32(id));
+    for (const DemoMeleeReplay &r : DemoData::instance().melee)
+        if (r.id == id)
+            return WriteDemoReplay(DemoReplayDescriptionOf(r));
+    for (const DemoDotaReplay &r : DemoData::instance().dota)
+        if (r.id == id)
+            return WriteDemoReplay(DemoReplayDescriptionOf(r));
+    return QByteArray();
 }
 
 QByteArray DemoMapFile(const QString &folder, const QString &fileName)

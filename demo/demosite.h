@@ -78,6 +78,10 @@ public:
     static QString dotaListingPage(const QList<DemoDotaReplay> &all, int page);
     static QString meleeDetailPage(const DemoMeleeReplay &r);
     static QByteArray minimapPicture(const QString &mapShort);  // a JPEG (PNG if JPEG cannot be written); empty for an unknown map
+    // The DotA site's replay detail page (with the player data of ten players)
+    // and its map download index "/download/".
+    static QString dotaDetailPage(const DemoDotaReplay &r);
+    static QString dotaMapIndexPage();
 
 private:
     DemoResponse melee(const DemoRequest &r) const;
@@ -86,6 +90,13 @@ private:
     DemoServer m_server;
     bool m_ok = false;
 };
+
+// The map a DotA replay's detail page names: the replay's map, except for a few
+// replays played on a map that the download index lacks.
+QString DemoDotaDetailMap(const DemoDotaReplay &r);
+// The DotA site's style sheets, scripts, hero / skill / item pictures and the
+// minimap; nullopt for every other path.
+std::optional<DemoResponse> DemoDotaAssetRoute(const DemoRequest &r);
 
 // Routes every demo site answers, for trying out failures: "/_test/silent" never
 // answers, "/_test/status/N" answers status N with a page, "/_test/gbk" is a GBK

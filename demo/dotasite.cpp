@@ -37,6 +37,17 @@ DemoResponse DemoSite::dota(const DemoRequest &r) const
         return DemoResponse::html(dotaListingPage(data.dota, page));
     if (path == "/search.aspx")
         return DemoResponse::html(dotaListingPage(data.searchDota(r.queryValue("type").toInt(), keywordText(r)), page));
+    if (path == "/ReplayShow.aspx") {
+        const int id = r.queryValue("ReplayID").toInt();
+        for (const DemoDotaReplay &replay : data.dota)
+            if (replay.id == id)
+                return DemoResponse::html(dotaDetailPage(replay));
+        return DemoResponse::notFound();
+    }
+    if (path == "/download/")
+        return DemoResponse::html(dotaMapIndexPage());
+    if (auto asset = DemoDotaAssetRoute(r))
+        return *asset;
     return DemoResponse::notFound();
 }
 

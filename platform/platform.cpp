@@ -2,9 +2,12 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QProcess>
 #include <cstdio>
 #include <cstdlib>
 
@@ -27,10 +30,35 @@ public:
             return std::nullopt;
         return dialog.textValue();
     }
-    QString OpenFile(QWidget *parent, const QString &filterLabel, const QString &pattern) override
+    std::optional<QString> OpenFile(QWidget *parent, const QString &filterLabel, const QString &pattern) override
     {
-        return QFileDialog::getOpenFileName(parent, QString(), QString(),
-                                            filterLabel + QStringLiteral(" (") + pattern + QStringLiteral(")"));
+        // The run script points the dialog at the demo game folder.
+        QFileDialog dialog(parent, QString(), qEnvironmentVariable("QUILLMARK_GAME_DIALOG_DIR"));
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        // The entry reads as its label; the pattern behind it ignores letter case
+        // (the game folder may hold "war3.exe" on a file system that minds case).
+        dialog.setOption(QFileDialog::HideNameFilterDetails);
+        dialog.setNameFilter(filterLabel + QStringLiteral(" (") + CaseFreePattern(pattern) + QStringLiteral(")"));
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return std::nullopt;
+        return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+    }
+};
+
+class DesktopLauncher final : public GameLauncher {
+public:
+    bool Start(const LaunchPlan &plan, QString *error) override
+    {
+        QProcess process;
+        process.setProgram(plan.program);
+        process.setArguments(plan.arguments);  // each passed as it stands, no shell
+        process.setWorkingDirectory(QFileInfo(plan.program).absolutePath());
+        if (process.startDetached())
+            return true;
+        if (error)
+            *error = process.errorString();
+        return false;
     }
 };
 
@@ -49,10 +77,23 @@ public:
 };
 } // namespace
 
+QString CaseFreePattern(const QString &fileName)
+{
+    QString pattern;
+    for (const QChar c : fileName) {
+        if (c.toLower() != c.toUpper())
+            pattern += u'[' + c.toUpper() + c.toLower() + u']';
+        else
+            pattern += c;
+    }
+    return pattern;
+}
+
 Platform DesktopPlatform()
 {
     static QtDialogs dialogs;
     static DesktopOpener opener;
     static ImmediateExit exit;
-    return Platform{&dialogs, &opener, &exit};
+    static DesktopLauncher launcher;
+    return Platform{&dialogs, &opener, &exit, &launcher};
 }

@@ -1,6 +1,8 @@
 #pragma once
 // The few things the window asks of the desktop, behind small interfaces so that
 // tests can drive the real window and watch its messages without a person.
+#include "download/playback.h"
+
 #include <QString>
 #include <QUrl>
 #include <optional>
@@ -14,8 +16,22 @@ public:
     virtual void MsgBox(QWidget *parent, const QString &text, const QString &title) = 0;
     // Modal text input; nullopt when cancelled.
     virtual std::optional<QString> InputBox(QWidget *parent, const QString &prompt, const QString &title) = 0;
-    // Open-file dialog with one filter entry; the chosen path, empty when none.
-    virtual QString OpenFile(QWidget *parent, const QString &filterLabel, const QString &pattern) = 0;
+    // Open-file dialog with one filter entry (its label, and one file name that
+    // matches without regard to letter case); the chosen path, nullopt when the
+    // dialog was cancelled.
+    virtual std::optional<QString> OpenFile(QWidget *parent, const QString &filterLabel, const QString &pattern) = 0;
+};
+
+// A file-name pattern that matches `fileName` in any letter case, for name
+// filters that compare exactly ("War3.exe" gives "[Ww][Aa][Rr]3.[Ee][Xx][Ee]").
+QString CaseFreePattern(const QString &fileName);
+
+class GameLauncher {
+public:
+    virtual ~GameLauncher() = default;
+    // Starts the game process and returns at once (the game is not waited for).
+    // False, with the reason in *error, when it could not be started.
+    virtual bool Start(const LaunchPlan &plan, QString *error) = 0;
 };
 
 class UrlOpener {
@@ -36,6 +52,7 @@ struct Platform {
     Dialogs *dialogs = nullptr;
     UrlOpener *urlOpener = nullptr;
     ProgramExit *exit = nullptr;
+    GameLauncher *launcher = nullptr;  // none: the desktop's
 };
 
 // The desktop's own implementations.

@@ -95,8 +95,10 @@ public:
                 stop(Cut::TimedOut);
                 return;
             }
+            // One byte past the room is enough to tell that the answer is too large.
             const qint64 room = m_maxBytes - m_received;
-            const QByteArray piece = m_reply->read(qMin(m_reply->bytesAvailable(), room + 1));
+            const qint64 available = m_reply->bytesAvailable();
+            const QByteArray piece = m_reply->read(available > room ? room + 1 : available);
             if (piece.isEmpty())
                 return;
             if (piece.size() > room) {

@@ -178,3 +178,17 @@ TEST_F(CatalogueWindow, UnknownSiteModeDoesNothing)
     EXPECT_TRUE(w->ListingUrl.isEmpty());
     EXPECT_FALSE(w->Command1->isEnabled());
 }
+
+TEST_F(CatalogueWindow, AHugeCellIsCutAndItsRowStillOpens)
+{
+    // The first row's players cell holds 1 MiB of text.
+    w->StartListing(QStringLiteral("War3"), w->Roots().melee + QStringLiteral("/_test/longcell?"));
+    ASSERT_EQ(w->ListView1->topLevelItemCount(), 20);
+    const QString cell = w->ListView1->topLevelItem(0)->text(2);
+    EXPECT_EQ(cell.size(), 256);
+    EXPECT_TRUE(cell.startsWith(QStringLiteral("LongName ")));
+    EXPECT_TRUE(cell.endsWith(QChar(0x2026)));
+    EXPECT_EQ(w->List1->item(0)->text(),
+              w->Roots().melee + QStringLiteral("/ReplayDetail.aspx?ReplayID=%1").arg(DemoData::instance().melee.first().id));
+    SaveScreenshot(w.form.get(), QStringLiteral("long-cell.png"));  // painting the row must not hang
+}

@@ -11,7 +11,7 @@ TestWindow::TestWindow(bool show, const SiteRoots &override)
     pages = std::make_unique<PageFiles>(pageDir.path());
     pages->setTimeoutMs(3000);
     const SiteRoots roots = MergeSiteRoots(override, site.roots());
-    form = std::make_unique<Form1>(roots, pages.get(), Platform{&dialogs, &opener, &exit});
+    form = std::make_unique<Form1>(roots, pages.get(), Platform{&dialogs, &opener, &exit, &launcher});
     if (show) {
         form->show();
         WaitFor([&] { return form->isVisible(); }, 2000);

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QUrl>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -22,8 +23,15 @@ public:
     QList<ShownMessage> messages;
     QStringList prompts;
     std::deque<std::optional<QString>> answers;  // next InputBox answers; nullopt = cancel
-    QStringList openFileAnswers;
-    void MsgBox(QWidget *, const QString &text, const QString &title) override { messages.append({text, title}); }
+    std::deque<std::optional<QString>> openFileAnswers;  // next OpenFile answers; none left = cancel
+    QStringList openFileFilters;                          // "label|pattern" of every OpenFile
+    std::function<void(const ShownMessage &)> onMessage;  // runs while the message is "shown"
+    void MsgBox(QWidget *, const QString &text, const QString &title) override
+    {
+        messages.append({text, title});
+        if (onMessage)
+            onMessage(messages.last());
+    }
     std::optional<QString> InputBox(QWidget *, const QString &prompt, const QString &) override
     {
         prompts.append(prompt);
@@ -33,9 +41,14 @@ public:
         answers.pop_front();
         return a;
     }
-    QString OpenFile(QWidget *, const QString &, const QString &) override
+    std::optional<QString> OpenFile(QWidget *, const QString &label, const QString &pattern) override
     {
-        return openFileAnswers.isEmpty() ? QString() : openFileAnswers.takeFirst();
+        openFileFilters.append(label + u'|' + pattern);
+        if (openFileAnswers.empty())
+            return std::nullopt;
+        auto a = openFileAnswers.front();
+        openFileAnswers.pop_front();
+        return a;
     }
 };
 
@@ -55,6 +68,23 @@ public:
     void ExitNow(int code) override { codes.append(code); }
 };
 
+// Records the games started; with `real` set it also starts them on the desktop.
+class RecordingLauncher final : public GameLauncher {
+public:
+    QList<LaunchPlan> started;
+    bool real = false;
+    QString failWith;  // not empty: every start fails with this reason
+    bool Start(const LaunchPlan &plan, QString *error) override
+    {
+        started.append(plan);
+        if (!failWith.isEmpty()) {
+            *error = failWith;
+            return false;
+        }
+        return !real || DesktopPlatform().launcher->Start(plan, error);
+    }
+};
+
 // One window on the demo site. Timers that reach the network on their own
 // (the announcement check) can be stopped by the test where they would disturb it.
 class TestWindow {
@@ -67,6 +97,7 @@ public:
     RecordingDialogs dialogs;
     RecordingOpener opener;
     RecordingExit exit;
+    RecordingLauncher launcher;
     std::unique_ptr<Form1> form;
     DemoServer &server() { return site.server(); }
     Form1 *operator->() { return form.get(); }

@@ -1,0 +1,241 @@
+// The download and play commands of the window: the buttons, the step timer and
+// the file transfer, bound to the pure steps, names and checks of the download
+// folder's GUI-free code.
+#include "app/form1.h"
+
+#include "download/gamepath.h"
+#include "download/playback.h"
+#include "download/transfer.h"
+#include "download/versionresource.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStandardPaths>
+#include <QTimer>
+
+#include <climits>
+
+namespace {
+const QString kNoGamePath = QStringLiteral("请先设置 魔兽路径 ！");
+
+// A game file that starts with "MZ" is a Windows program.
+bool IsWindowsExecutable(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && file.read(2) == "MZ";
+}
+
+// The progress text of an answer that announced no length: what has arrived.
+QString ProgressTextWithoutLength(qint64 written)
+{
+    return QStringLiteral("下载 ") + QString::number(double(written) / 1024.0, 'f', 3) + QStringLiteral(" KB");
+}
+
+GameLauncher *LauncherOf(const Platform &platform)
+{
+    return platform.launcher ? platform.launcher : DesktopPlatform().launcher;
+}
+} // namespace
+
+// ------------------------------------------------------------ download sequence
+
+void Form1::Command1_Click()
+{
+    if (Text7->text().isEmpty()) {
+        m_platform.dialogs->MsgBox(this, kNoGamePath, QString());
+        return;
+    }
+    // One request at a time: a press while a file is coming in changes nothing.
+    if (Transfer)
+        return;
+    if (Text8->text().isEmpty()) {
+        m_platform.dialogs->MsgBox(this, QStringLiteral("请先选择一个录像！"), QString());
+        return;
+    }
+    // A map path that could never be stored stops the download before the
+    // replay is written.
+    const QString mapPath = Text10->text();
+    const QString why = mapPath.isEmpty() ? QString() : CheckRelativePath(mapPath);
+    if (!why.isEmpty()) {
+        m_platform.dialogs->MsgBox(this, QStringLiteral("无法保存地图：") + why, QString());
+        return;
+    }
+    DownloadStep = 0;
+    Timer1->start();
+}
+
+void Form1::Timer1_Timer()
+{
+    Timer1->stop();  // each arming runs exactly one step
+    if (Transfer)
+        return;
+    // Every step reads the detail fields and the mode as they are now.
+    const bool smartMode = Option1->isChecked();
+    const QString mapPath = Text10->text();
+    const StepPlan plan = PlanStep(DownloadStep, smartMode, smartMode && IsRegularFile(GameFolder, mapPath));
+
+    if (plan.action == StepAction::FetchReplay) {
+        const QString replayName = ReplayNameOf(Text8->text());
+        const QTime now = TimeOfDay ? TimeOfDay() : QTime::currentTime();
+        QString why = CheckFileName(replayName);
+        ResolvedPath target;
+        if (why.isEmpty()) {
+            target = ResolveInGameFolder(GameFolder, QStringLiteral("replay\\") + TimePrefix(now) + replayName);
+            why = target.error;
+        }
+        if (!why.isEmpty()) {
+            m_platform.dialogs->MsgBox(this, QStringLiteral("无法保存录像：") + why, QString());
+            return;
+        }
+        TargetPath = QDir::toNativeSeparators(target.path);
+        StartInetGet(Text8->text());
+        DownloadStep = plan.nextStep;
+        return;
+    }
+    if (plan.action == StepAction::FetchMap) {
+        const ResolvedPath target = ResolveInGameFolder(GameFolder, mapPath);
+        if (!target.ok()) {
+            m_platform.dialogs->MsgBox(this, QStringLiteral("无法保存地图：") + target.error, QString());
+            return;
+        }
+        TargetPath = QDir::toNativeSeparators(target.path);
+        StartInetGet(Text9->text());
+        DownloadStep = plan.nextStep;
+        return;
+    }
+
+    DownloadStep = plan.nextStep;
+    Command3->setEnabled(true);
+    Timer1->stop();
+    Text6->clear();
+    Label17->hide();
+    m_platform.dialogs->MsgBox(this, QStringLiteral("下载完毕！"), QStringLiteral("OK"));
+    if (m_unloaded)
+        return;
+    if (Check1->isChecked())
+        Command3_Click();
+}
+
+void Form1::StartInetGet(const QString &url)
+{
+    if (Transfer)
+        return;  // never a second request on the busy channel
+    // The step running now: 0 fetches the replay, later steps the map. The target
+    // is fixed here, in the transfer; a row click that rewrites TargetPath later
+    // does not move it.
+    const auto kind = DownloadStep == 0 ? FileTransfer::Kind::Replay : FileTransfer::Kind::Map;
+    auto *transfer = new FileTransfer(url, TargetPath, kind, this);
+    Transfer = transfer;
+    connect(transfer, &FileTransfer::progress, this, [this](qint64 written, qint64 announced) {
+        if (m_unloaded)
+            return;
+        if (announced < 0) {
+            ProgressBar1->setRange(0, 0);  // no length: the bar only shows that data flows
+            Text6->setPlainText(ProgressTextWithoutLength(written));
+            return;
+        }
+        if (written == 0) {
+            ProgressBar1->setRange(0, int(qMin<qint64>(announced, INT_MAX)));
+            ProgressBar1->setValue(0);
+            Text6->setPlainText(ProgressStartText(announced));
+            return;
+        }
+        ProgressBar1->setValue(int(qMin<qint64>(written, INT_MAX)));
+        Text6->setPlainText(ProgressText(written, announced));
+    });
+    connect(transfer, &FileTransfer::finished, this, [this, transfer](const FetchResult &result) {
+        if (Transfer == transfer)
+            Transfer = nullptr;
+        transfer->deleteLater();
+        if (m_unloaded)
+            return;
+        if (!result.ok()) {
+            // The sequence stops here; the file under the target name is as it was.
+            m_platform.dialogs->MsgBox(this, QStringLiteral("下载失败：") + result.error, QString());
+            return;
+        }
+        // Only a replay that arrived whole is the one to play.
+        if (transfer->kind() == FileTransfer::Kind::Replay)
+            ReplayPath = QDir::toNativeSeparators(transfer->targetPath());
+        Timer1->start();
+    });
+    transfer->start();
+}
+
+void Form1::Option1_Click()
+{
+    m_platform.dialogs->MsgBox(this, QStringLiteral("当以存在相应地图时忽略下载！"), QString());
+}
+
+void Form1::Option2_Click()
+{
+    m_platform.dialogs->MsgBox(this, QStringLiteral("录像和地图一并覆盖原来的！"), QString());
+}
+
+void Form1::Text10_Change()
+{
+    if (IsRegularFile(GameFolder, Text10->text()))
+        Label17->hide();
+    else if (!Text7->text().isEmpty())
+        Label17->show();
+}
+
+// ------------------------------------------------------------ game path and play
+
+void Form1::Command2_Click()
+{
+    const std::optional<QString> chosen =
+        m_platform.dialogs->OpenFile(this, QStringLiteral("War3(War3.exe)"), QStringLiteral("War3.exe"));
+    if (m_unloaded)
+        return;
+    // The dialog keeps the file name chosen before: a cancel leaves it as it was.
+    if (chosen)
+        CommonDialog1->setProperty("FileName", *chosen);
+    Text7->setText(CommonDialog1->property("FileName").toString());
+    GameFolder = GameFolderOf(Text7->text());
+    Text12->setText(GameVersionText(GetDllVersion(ResolveInGameFolder(GameFolder, QStringLiteral("Game.dll")).path)));
+}
+
+QString Form1::GetDllVersion(const QString &path)
+{
+    const std::optional<QString> version = ProductVersionOf(path);
+    if (!version) {
+        m_platform.dialogs->MsgBox(this, QStringLiteral("未能取得信息!"), QCoreApplication::applicationName());
+        return QString();
+    }
+    return *version;
+}
+
+void Form1::Command3_Click()
+{
+    if (Text7->text().isEmpty()) {
+        m_platform.dialogs->MsgBox(this, kNoGamePath, QString());
+        return;
+    }
+    if (!VersionsFit(Text5->text(), Text12->text())) {
+        m_platform.dialogs->MsgBox(this, QStringLiteral("当前魔兽版本不对应录像版本！"), QString());
+        return;
+    }
+    const QString game = Text7->text();
+    Text1->setText(GameCommandLine(game, ReplayPath));
+    const bool windowsProgram = IsWindowsExecutable(game);
+    const LaunchPlan plan = PlanLaunch(
+        game, ReplayPath, windowsProgram,
+        windowsProgram ? QStandardPaths::findExecutable(QStringLiteral("wine")) : QString());
+    QString error;
+    if (!LauncherOf(m_platform)->Start(plan, &error)) {
+        m_platform.dialogs->MsgBox(this, QStringLiteral("无法启动魔兽：") + error, QString());
+        return;
+    }
+    // The game takes the screen: the window steps aside, minimised (window state 1).
+    setProperty("WindowState", 1);
+    setWindowState(windowState() | Qt::WindowMinimized);
+}
