@@ -66,6 +66,8 @@ using namespace demopage;
 //                         and detail URLs, which point at the site that served it:
 //                         use it on the melee site), every row complete, the first
 //                         row's players cell holding 1 MiB of plain text.
+//  "/_test/endless?PageNo=N"  a melee listing that never ends: every page holds 20
+//                         replays of its own (use it on the melee site).
 // All streams are written as the socket drains, so the server holds little of them.
 std::optional<DemoResponse> DemoTestRoute(const DemoRequest &r)
 {
@@ -106,6 +108,15 @@ std::optional<DemoResponse> DemoTestRoute(const DemoRequest &r)
             all[first].player1 = cell;
         }
         return DemoResponse::html(DemoSite::meleeListingPage(all, page, hostRoot(r)));
+    }
+    if (path == "/_test/endless") {
+        const int page = pageNumber(r);
+        QList<DemoMeleeReplay> rows = DemoData::instance().melee.mid(0, kDemoPageSize);
+        for (int k = 0; k < rows.size(); ++k) {
+            rows[k].id = 100000 + page * kDemoPageSize + k;
+            rows[k].brokenItem = false;
+        }
+        return DemoResponse::html(DemoSite::meleeListingPage(rows, 1, hostRoot(r)));
     }
     if (path == "/_test/silent") {
         DemoResponse s;

@@ -221,3 +221,21 @@ TEST_F(Paging, AWindowClosedDuringTheYieldFetchesNothingMore)
     EXPECT_TRUE(targets("melee").isEmpty());
     EXPECT_FALSE(QFileInfo::exists(QDir(w.pageDir.path()).filePath(QStringLiteral("FD.Dat"))));
 }
+
+TEST_F(Paging, PagingStopsAtPage255)
+{
+    w->StartListing(QStringLiteral("War3"), w->Roots().melee + QStringLiteral("/_test/endless?"));
+    idle(100);
+    w->Timer2->stop();
+    w->PageNumber = 254;  // as after 253 pages of scrolling
+    w.server().clearLog();
+    wheel(-10);
+    w->Timer2_Timer();
+    EXPECT_EQ(targets("melee"), QList<QByteArray>{"/_test/endless?&PageNo=255"});
+    EXPECT_EQ(w->PageNumber, 255);
+    wheel(-10);
+    w->Timer2_Timer();
+    EXPECT_EQ(targets("melee").size(), 1);
+    EXPECT_EQ(w->PageNumber, 255);
+    EXPECT_EQ(w->ListView1->topLevelItemCount(), 40);
+}
