@@ -36,26 +36,14 @@ quint32 fnv1a(const QByteArray &bytes)
     return h;
 }
 
-quint32 mix(quint32 x)
-{
-    x ^= x >> 16;
-    x *= 0x7feb352du;
-    x ^= x >> 15;
-    x *= 0x846ca68bu;
-    x ^= x >> 16;
-    return x;
-}
-
 QByteArray withFiller(const QByteArray &header, qint64 size, quint32 seed)
 {
     size = qBound<qint64>(0, size, kMaxTestFile);
     QByteArray out(size, Qt::Uninitialized);
-    quint32 state = mix(seed) | 1u;  // xorshift must not start at 0
+    quint32 state = demopage::mixBits(seed) | 1u;  // xorshift must not start at 0
     char *p = out.data();
     for (qint64 i = 0; i < size; i += 4) {
-        state ^= state << 13;
-        state ^= state >> 17;
-        state ^= state << 5;
+        demopage::xorshift(state);
         for (qint64 k = 0; k < 4 && i + k < size; ++k)
             p[i + k] = char(state >> (8 * k));
     }

