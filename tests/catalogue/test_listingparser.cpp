@@ -176,7 +176,9 @@ TEST(DotaListing, ItemWithMissingFieldsStillGivesARow)
     ASSERT_EQ(rows.size(), 2);
     EXPECT_EQ(rows[0].players, QString());
     EXPECT_EQ(rows[0].time, QString());
-    // Without a path the detail URL is the site root alone.
+    // Without a path the detail URL is the site root alone, and no replay's URL.
     EXPECT_EQ(rows[0].detailUrl, u8s(kDotaRoot));
+    EXPECT_FALSE(rows[0].hasDetailUrl);
+    EXPECT_TRUE(rows[1].hasDetailUrl);
     EXPECT_EQ(rows[1].detailUrl, u8s("http://dota.example.net/DotaView.aspx?id=9"));
 }
