@@ -235,6 +235,9 @@ TEST_F(DotaPane, HeroPanelAndBanPick)
 
 TEST_F(DotaPane, BareDataAndMissingMaps)
 {
+    const QString pageTemplate = Form1::BoxText(w->Dota_css);
+    EXPECT_EQ(pageTemplate.count(u8s("{{0}}")), 1);
+    EXPECT_TRUE(pageTemplate.contains(u8s("{{0}}</span>")));
     // No player data: the template runs on nothing; no end items, no assists, no Ban / Pick.
     show(detailPage(u8s("DotA Allstars v6.48b"), QString()));
     EXPECT_EQ(js(u8s("document.getElementById('labPlayerdata').innerHTML")).toString(), QString());
