@@ -168,6 +168,11 @@ public:
     // The clock of the replay names' time prefix; none: the local time of day.
     QTime (*TimeOfDay)() = nullptr;
 
+    // ---- local replays (local/form1_local.cpp) ----
+    void localreplays_Click();
+    // The detail pane of the replay file at `path`, read from the file.
+    void ShowLocalReplayDetail(const QString &path);
+
     // ---- announcement ----
     void Timer4_Timer();
 

@@ -324,4 +324,9 @@ void Form1::buildMenus()
     connect(menuCommand(ser, "zd", QStringLiteral("战队")), &QAction::triggered, this, &Form1::zd_Click);
     connect(menuCommand(ser, "sxdasd", QStringLiteral("选手")), &QAction::triggered, this, &Form1::sxdasd_Click);
     connect(menuCommand(ser, "sais", QStringLiteral("赛事")), &QAction::triggered, this, &Form1::sais_Click);
+
+    QMenu *local = submenu(bar, "local", QStringLiteral("本地录像"));
+    bar->addMenu(local);
+    connect(menuCommand(local, "localreplays", QStringLiteral("已下载录像")), &QAction::triggered, this,
+            &Form1::localreplays_Click);
 }

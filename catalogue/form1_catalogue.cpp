@@ -214,6 +214,8 @@ bool Form1::LastRowInView() const
 
 void Form1::Timer2_Timer()
 {
+    if (SiteMode != u"War3" && SiteMode != u"dota")
+        return;  // only site listings have pages (the local list has none)
     const int position = ListView1->verticalScrollBar()->value();
     const bool byPosition = NextPageDue(position, ListView1->topLevelItemCount())
         && !(m_pageFailedAt >= 0 && position <= m_pageFailedAt);  // a failed page waits for more scrolling

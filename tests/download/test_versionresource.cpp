@@ -1,18 +1,11 @@
 #include "download/versionresource.h"
 #include "download/pebuilder.h"
-
-#include <gtest/gtest.h>
+#include "support/testfiles.h"
 
 #include <QRandomGenerator>
-#include <QStringList>
 #include <functional>
-#include <ostream>
-
-void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toUtf8().toStdString() << '"'; }
 
 namespace {
-
-QString u8s(const char *utf8) { return QString::fromUtf8(utf8); }
 
 QStringList fields(const VersionStrings &v)
 {
@@ -32,8 +25,6 @@ pebuilder::VersionContent standardContent()
     return content;
 }
 
-QByteArray standardImage() { return pebuilder::image(pebuilder::versionInfo(standardContent())); }
-
 // Every field filled with something, so that the reader must empty them first.
 VersionStrings stale()
 {
@@ -44,89 +35,80 @@ VersionStrings stale()
     return v;
 }
 
-struct ImageCase
-{
-    const char *name;
-    std::function<void(pebuilder::VersionContent &)> change;
-    bool pe32plus;
-    int status;
-    QStringList expected;
-};
-
 } // namespace
 
 TEST(VersionResource, GeneratedImages)
 {
-    const QStringList firstFour = StandardFields.mid(0, 4) + QStringList(4, QString());
-    const ImageCase cases[] = {
-        {"usual table and keys", [](auto &) {}, false, 1, StandardFields},
-        {"PE32+", [](auto &) {}, true, 1, StandardFields},
+    using Content = pebuilder::VersionContent;
+    const QStringList none(8, QString());
+    const struct {
+        const char *name;
+        std::function<void(Content &)> change;
+        bool pe32plus;
+        int status;
+        QStringList expected;
+    } cases[] = {
+        {"usual table and keys", [](Content &) {}, false, 1, StandardFields},
+        {"PE32+", [](Content &) {}, true, 1, StandardFields},
         {"lower-case table key and key names",
-         [](auto &s) {
+         [](Content &s) {
              s.tableKey = QStringLiteral("040904b0");
              for (auto &kv : s.strings)
                  kv.first = kv.first.toLower();
          },
          false, 1, StandardFields},
         {"another language and code page",
-         [](auto &s) {
+         [](Content &s) {
              s.translations = {{0x0804, 0x03A8}};
              s.tableKey = QStringLiteral("080403A8");
          },
          false, 1, StandardFields},
         {"the first translation names the table",
-         [](auto &s) { s.translations = {{0x0804, 0x03A8}, {0x0409, 0x04B0}}; }, false, 2,
-         QStringList(8, QString())},
-        {"no translation", [](auto &s) { s.translations.clear(); }, false, 2,
-         QStringList(8, QString())},
-        {"a missing key keeps the fields read before it",
-         [](auto &s) { s.strings.removeAt(4); }, false, 2, firstFour},
-        {"strings in another order",
-         [](auto &s) { std::reverse(s.strings.begin(), s.strings.end()); }, false, 1,
+         [](Content &s) { s.translations = {{0x0804, 0x03A8}, {0x0409, 0x04B0}}; }, false, 2, none},
+        {"no translation", [](Content &s) { s.translations.clear(); }, false, 2, none},
+        {"a missing key keeps the fields read before it", [](Content &s) { s.strings.removeAt(4); }, false, 2,
+         StandardFields.mid(0, 4) + QStringList(4, QString())},
+        {"strings in another order", [](Content &s) { std::reverse(s.strings.begin(), s.strings.end()); }, false, 1,
          StandardFields},
         {"values cut at 255 bytes of code page 936 on a character boundary",
-         [](auto &s) {
+         [](Content &s) {
              s.strings[0].second = QString(200, QChar(u'魔'));
              s.strings[1].second = u'a' + QString(200, QChar(u'兽'));
          },
          false, 1,
          // 127 double-byte characters make 254 bytes (a 128th would need 256);
          // behind one ASCII byte they make exactly 255.
-         QStringList{QString(127, QChar(u'魔')), u'a' + QString(127, QChar(u'兽'))}
-             + StandardFields.mid(2)},
-        {"Chinese values", [](auto &s) { s.strings[6].second = u8s("魔兽争霸III"); }, false, 1,
+         QStringList{QString(127, QChar(u'魔')), u'a' + QString(127, QChar(u'兽'))} + StandardFields.mid(2)},
+        {"Chinese values", [](Content &s) { s.strings[6].second = u8s("魔兽争霸III"); }, false, 1,
          StandardFields.mid(0, 6) + QStringList{u8s("魔兽争霸III"), StandardFields[7]}},
     };
-    for (const ImageCase &c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        pebuilder::VersionContent content = standardContent();
+        Content content = standardContent();
         c.change(content);
         pebuilder::ImageOptions options;
         options.pe32plus = c.pe32plus;
         VersionStrings out = stale();
-        EXPECT_EQ(ReadVersionResourceBytes(pebuilder::image(pebuilder::versionInfo(content), options), out),
-                  c.status);
+        EXPECT_EQ(ReadVersionResourceBytes(pebuilder::image(pebuilder::versionInfo(content), options), out), c.status);
         EXPECT_EQ(fields(out), c.expected);
     }
 }
 
 TEST(VersionResource, DamagedFilesAreUnreadable)
 {
-    const QByteArray good = standardImage();
-    const qsizetype block = 0x200 + 0x58; // where the builder puts the version block
+    const QByteArray good = pebuilder::image(pebuilder::versionInfo(standardContent()));
+    const qsizetype block = 0x200 + 0x58;  // where the builder puts the version block
     const qsizetype blockEnd = block + pebuilder::versionInfo(standardContent()).size();
+    const auto patched = [&](qsizetype at, const QByteArray &bytes) { return QByteArray(good).replace(at, bytes.size(), bytes); };
 
     QList<QPair<QString, QByteArray>> files;
-    for (qsizetype cut : {qsizetype(0), qsizetype(1), qsizetype(0x3E), qsizetype(0x50),
-                          qsizetype(0x100), qsizetype(0x200), qsizetype(0x210), block,
-                          block + 40, blockEnd - 20, blockEnd - 1})
+    for (qsizetype cut : {qsizetype(0), qsizetype(0x3E), qsizetype(0x100), qsizetype(0x210), block + 40, blockEnd - 1})
         files.append({QStringLiteral("cut at %1").arg(cut), good.left(cut)});
 
     QByteArray random(4096, '\0');
     QRandomGenerator rng(7);
     for (char &c : random)
         c = char(rng.bounded(256));
-    files.append({QStringLiteral("garbage"), random});
     random[0] = 'M';
     random[1] = 'Z';
     files.append({QStringLiteral("garbage behind MZ"), random});
@@ -135,22 +117,11 @@ TEST(VersionResource, DamagedFilesAreUnreadable)
     looping.loopingDirectory = true;
     files.append({QStringLiteral("looping resource directory"),
                   pebuilder::image(pebuilder::versionInfo(standardContent()), looping)});
-
-    QByteArray hugeData = good;
-    hugeData[0x200 + 0x48 + 7] = char(0x7F); // data entry size 0x7Fxxxxxx
-    files.append({QStringLiteral("resource size past the end"), hugeData});
-
-    QByteArray longChild = good;
-    const QByteArray key("P\0r\0o\0d\0u\0c\0t\0V\0", 16);
-    const qsizetype at = longChild.indexOf(key, block) - 6;
+    files.append({QStringLiteral("resource size past the end"), patched(0x200 + 0x48 + 7, "\x7F")});
+    const qsizetype at = good.indexOf(QByteArray("P\0r\0o\0d\0u\0c\0t\0V\0", 16), block) - 6;
     ASSERT_GT(at, block);
-    longChild[at] = char(0xFF);
-    longChild[at + 1] = char(0xFF);
-    files.append({QStringLiteral("string longer than its table"), longChild});
-
-    QByteArray farHeader = good;
-    farHeader[0x3F] = char(0x7F); // e_lfanew far behind the end
-    files.append({QStringLiteral("PE header past the end"), farHeader});
+    files.append({QStringLiteral("string longer than its table"), patched(at, "\xFF\xFF")});
+    files.append({QStringLiteral("PE header past the end"), patched(0x3F, "\x7F")});  // e_lfanew
 
     for (const auto &[name, bytes] : files) {
         SCOPED_TRACE(name.toStdString());
@@ -180,10 +151,8 @@ TEST(VersionResource, DemoGameDll)
     EXPECT_EQ(out.OriginalFileName, QStringLiteral("Game.dll"));
     EXPECT_EQ(out.ProductName, QStringLiteral("Warcraft III"));
     EXPECT_EQ(ProductVersionOf(dll), QStringLiteral("1.24.4.6387"));
-
     // The stand-in game executable is a script, not a PE file.
-    EXPECT_EQ(ProductVersionOf(QStringLiteral(QUILLMARK_DEMO_GAME_DIR "/War3.exe")), std::nullopt);
-    EXPECT_EQ(ProductVersionOf(QStringLiteral(QUILLMARK_DEMO_GAME_DIR "/missing.dll")), std::nullopt);
-    EXPECT_EQ(ProductVersionOf(QStringLiteral(QUILLMARK_DEMO_GAME_DIR)), std::nullopt);
+    for (const char *other : {"/War3.exe", "/missing.dll", ""})
+        EXPECT_EQ(ProductVersionOf(QStringLiteral(QUILLMARK_DEMO_GAME_DIR) + QLatin1String(other)), std::nullopt) << other;
     EXPECT_EQ(ProductVersionOf(QString()), std::nullopt);
 }

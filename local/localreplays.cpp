@@ -1,0 +1,156 @@
+// The local replays: the replay folder's files, their rows and their details.
+#include "local/localreplays.h"
+
+#include "catalogue/listingparser.h"
+#include "download/gamepath.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QtEndian>
+
+#include <algorithm>
+
+namespace {
+// The header's fixed part: the 28-byte magic text, then the header size and the
+// size of the whole replay as the file announces it.
+constexpr qint64 kHeaderStart = 0x30;
+constexpr qint64 kAnnouncedSizeAt = 0x20;
+
+QString nameOf(const ReplayPlayer &p)
+{
+    return p.computer ? QStringLiteral("电脑") : p.name;
+}
+
+// The team numbers of the players (observers left out), lowest first.
+QList<int> teamNumbers(const ReplayInfo &info)
+{
+    QList<int> teams;
+    for (const ReplayPlayer &p : info.players)
+        if (!p.observer && !teams.contains(p.team))
+            teams.append(p.team);
+    std::sort(teams.begin(), teams.end());
+    return teams;
+}
+} // namespace
+
+void SortNewestFirst(QList<LocalReplayFile> &files)
+{
+    std::stable_sort(files.begin(), files.end(), [](const LocalReplayFile &a, const LocalReplayFile &b) {
+        if (a.modified != b.modified)
+            return a.modified > b.modified;
+        const int folded = a.fileName.compare(b.fileName, Qt::CaseInsensitive);
+        return folded != 0 ? folded < 0 : a.fileName < b.fileName;
+    });
+}
+
+QList<LocalReplayFile> LocalReplayFiles(const QString &gameFolder)
+{
+    QList<LocalReplayFile> files;
+    const ResolvedPath folder = ResolveInGameFolder(gameFolder, QStringLiteral("replay"));
+    if (!folder.ok())
+        return files;
+    for (const QString &path : FindMatches(folder.path, QStringLiteral("*.w3g"))) {
+        const QFileInfo fi(path);
+        files.append({path, fi.fileName(), fi.lastModified()});
+    }
+    SortNewestFirst(files);
+    return files;
+}
+
+ReplayInfo ReadLocalReplay(const QString &path)
+{
+    const QFileInfo fi(path);
+    // Only regular files: a device or pipe put in the file's place would block the read.
+    if (!fi.isFile() || fi.size() > kLocalReplayMaxBytes || fi.size() < kHeaderStart)
+        return {};
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QByteArray bytes = f.read(kHeaderStart);
+    if (bytes.size() != kHeaderStart)
+        return {};
+    const qint64 announced = qFromLittleEndian<quint32>(bytes.constData() + kAnnouncedSizeAt);
+    // Shorter than announced: cut off, and no read of the rest helps.
+    if (announced < kHeaderStart || announced > fi.size() || announced > kLocalReplayMaxBytes)
+        return {};
+    bytes += f.read(announced - kHeaderStart);
+    if (bytes.size() != announced)
+        return {};
+    return ReadReplay(bytes);
+}
+
+QString MapFileNameOf(const QString &mapPath)
+{
+    const qsizetype cut = qMax(mapPath.lastIndexOf(u'\\'), mapPath.lastIndexOf(u'/'));
+    return mapPath.mid(cut + 1);
+}
+
+QString MapNameOf(const QString &mapPath)
+{
+    const QString file = MapFileNameOf(mapPath);
+    const qsizetype dot = file.lastIndexOf(u'.');
+    return dot > 0 ? file.left(dot) : file;
+}
+
+LocalReplayRow LocalReplayRowOf(const LocalReplayFile &file, const ReplayInfo &info)
+{
+    LocalReplayRow row;
+    if (!info.readable) {
+        row.players = ListCellText(file.fileName + kUnreadableMarker);
+        return row;
+    }
+    row.matchup = ListCellText(MatchupText(info));
+    row.players = ListCellText(PlayersText(info));
+    row.map = ListCellText(MapFileNameOf(info.mapPath));
+    row.time = file.modified.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+    return row;
+}
+
+LocalReplayDetail LocalReplayDetailOf(const ReplayInfo &info)
+{
+    LocalReplayDetail d;
+    d.mapName = ListCellText(MapNameOf(info.mapPath));
+    d.length = ReplayLengthText(info.lengthMs);
+    d.version = ReplayVersionText(info.version);
+    d.summary = LocalReplaySummary(info);
+
+    int count = 0;
+    for (const ReplayPlayer &p : info.players)
+        count += p.observer ? 0 : 1;
+    d.playerCount = QString::number(count);
+
+    const QList<int> teams = teamNumbers(info);
+    for (int side = 0; side < 2 && side < teams.size(); ++side) {
+        LocalTeam &t = d.teams[size_t(side)];
+        t.present = true;
+        int slot = 0;
+        for (const ReplayPlayer &p : info.players) {
+            if (p.observer || p.team != teams.at(side))
+                continue;
+            if (slot == 0)
+                t.race = p.race;
+            if (slot < 3)
+                t.names[size_t(slot)] = ListCellText(nameOf(p));
+            ++slot;
+        }
+    }
+    return d;
+}
+
+QString LocalReplaySummary(const ReplayInfo &info)
+{
+    const QList<int> teams = teamNumbers(info);
+    QStringList lines{QStringLiteral("游戏名称：") + info.gameName};
+    for (const ReplayPlayer &p : info.players) {
+        if (p.observer) {
+            lines << nameOf(p) + QStringLiteral("  观察者");
+            continue;
+        }
+        QString line = nameOf(p);
+        if (const QString race = RaceText(p.race); !race.isEmpty())
+            line += QStringLiteral("  ") + race;
+        line += QStringLiteral("  队伍 %1").arg(teams.indexOf(p.team) + 1);
+        lines << line;
+    }
+    return lines.join(u'\n');
+}

@@ -1,0 +1,76 @@
+#pragma once
+// The replays already in the game's "replay\" folder: which files they are, the
+// rows the list shows of them and the details the pane shows, all read from the
+// files themselves. No widgets here.
+#include "details/replayfile.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+#include <array>
+
+// Files larger than this are never read: no replay comes near it, and the list
+// must not stall on a huge file that merely ends in ".w3g".
+constexpr qint64 kLocalReplayMaxBytes = 32 * 1024 * 1024;
+
+// The marker of a file that cannot be read as a replay, behind its file name.
+inline const QString kUnreadableMarker = QStringLiteral("（无法读取）");
+
+struct LocalReplayFile {
+    QString path;        // full path on this system
+    QString fileName;    // the name alone
+    QDateTime modified;  // local time
+};
+
+// The regular files ending in ".w3g" (letter case aside) directly in the game
+// folder's "replay\" folder (found case-free), newest first by modified time,
+// files of the same time by name. None without a game folder or replay folder.
+QList<LocalReplayFile> LocalReplayFiles(const QString &gameFolder);
+
+// Orders `files` newest first, equal times by name (letter case aside, then exactly).
+void SortNewestFirst(QList<LocalReplayFile> &files);
+
+// Reads the replay file at `path` with ReadReplay, taking only the bytes its
+// header announces. Unreadable (readable == false) when the file is missing, not
+// a regular file, over kLocalReplayMaxBytes (not read at all), shorter than its
+// header says, or anything ReadReplay refuses.
+ReplayInfo ReadLocalReplay(const QString &path);
+
+// The cells of a list row, each already bounded for the list (ListCellText).
+struct LocalReplayRow {
+    QString matchup;  // "人族 VS 暗夜精灵"
+    QString players;  // "Sky VS Moon", or the file name + kUnreadableMarker
+    QString map;      // the map's file name: "(4)TwistedMeadows.w3x"
+    QString time;     // the file's modified time, "yyyy-MM-dd HH:mm"
+};
+LocalReplayRow LocalReplayRowOf(const LocalReplayFile &file, const ReplayInfo &info);
+
+// "(4)TwistedMeadows.w3x" of "Maps\Download\(4)TwistedMeadows.w3x" ("\" or "/").
+QString MapFileNameOf(const QString &mapPath);
+// "(4)TwistedMeadows": the file name without its last extension.
+QString MapNameOf(const QString &mapPath);
+
+// One side of the pane: the first player's race gives the emblem, the first
+// three players' names fill the name slots (empty text for the rest).
+struct LocalTeam {
+    bool present = false;              // the replay has this team
+    ReplayRace race = ReplayRace::Unknown;
+    std::array<QString, 3> names;
+};
+
+// What the detail pane shows of a readable replay.
+struct LocalReplayDetail {
+    QString mapName;      // Text2
+    QString length;       // Text3, ReplayLengthText
+    QString playerCount;  // Text4: players without observers
+    QString version;      // Text5, ReplayVersionText
+    QString summary;      // Text6, LocalReplaySummary
+    std::array<LocalTeam, 2> teams;  // the two lowest team numbers, in order
+};
+LocalReplayDetail LocalReplayDetailOf(const ReplayInfo &info);
+
+// The plain-text summary: the game name, then one line per used slot in slot
+// order: "name  race  队伍 n" (n counts the teams from 1, in order of their
+// number), observers "name  观察者", computers named "电脑".
+QString LocalReplaySummary(const ReplayInfo &info);

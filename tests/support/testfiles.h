@@ -1,0 +1,70 @@
+#pragma once
+// Small helpers shared by the tests: files in temporary folders, the demo game
+// folder, fetching a page or file from the demo site, readable QString output.
+#include "web/httpget.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QString>
+#include <QStringList>
+#include <gtest/gtest.h>
+#include <ostream>
+
+inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toUtf8().toStdString() << '"'; }
+
+inline QString u8s(const char *utf8) { return QString::fromUtf8(utf8); }
+
+// The whole file, or nothing when it cannot be read.
+inline QByteArray ReadBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Writes `bytes` to `path`, creating its folder.
+inline void WriteBytes(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
+    f.write(bytes);
+}
+
+// Every file below `folder`, relative, "/" between the parts, sorted.
+inline QStringList FilesBelow(const QString &folder)
+{
+    QStringList out;
+    for (const QFileInfo &fi : QDir(folder).entryInfoList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot)) {
+        if (!fi.isDir())
+            out << fi.fileName();
+        else
+            for (const QString &inner : FilesBelow(fi.filePath()))
+                out << fi.fileName() + u'/' + inner;
+    }
+    out.sort();
+    return out;
+}
+
+// The body of a GET of `url` (empty when it fails), with its outcome in `result`.
+inline QByteArray FetchBody(const QString &url, FetchResult *result = nullptr)
+{
+    QByteArray body;
+    const FetchResult r = BlockingGet(url, 10000, [&](const QByteArray &piece) {
+        body += piece;
+        return true;
+    }, 64 * 1024 * 1024);
+    if (result)
+        *result = r;
+    return body;
+}
+
+#ifdef QUILLMARK_DEMO_GAME_DIR
+// Copies the demo game's Game.dll and War3.exe into `folder`.
+inline void CopyDemoGame(const QString &folder)
+{
+    for (const char *name : {"Game.dll", "War3.exe"})
+        ASSERT_TRUE(QFile::copy(QStringLiteral(QUILLMARK_DEMO_GAME_DIR "/") + QLatin1String(name),
+                                QDir(folder).filePath(QLatin1String(name))));
+}
+#endif
