@@ -12,15 +12,16 @@
 namespace {
 using Status = FetchResult::Status;
 using Kind = FileTransfer::Kind;
+using Steps = QList<QPair<qint64, qint64>>;
 
 struct Outcome {
     FetchResult result;
-    int finishedCount = 0;
-    QList<QPair<qint64, qint64>> progress;
+    int finished = 0;
+    Steps progress;
 };
 
-// Runs the event loop until the transfer reports (or a guard against a hang).
-// `onProgress` returns true to stop waiting (after an abort, nothing more comes).
+// Runs the event loop until the transfer reports, or `onProgress` returns true
+// (after an abort nothing more comes), or a minute passes.
 Outcome runTransfer(FileTransfer &t, const std::function<bool(FileTransfer &)> &onProgress = {})
 {
     Outcome run;
@@ -32,7 +33,7 @@ Outcome runTransfer(FileTransfer &t, const std::function<bool(FileTransfer &)> &
     });
     QObject::connect(&t, &FileTransfer::finished, &loop, [&](const FetchResult &r) {
         run.result = r;
-        ++run.finishedCount;
+        ++run.finished;
         loop.quit();
     });
     QTimer::singleShot(60 * 1000, &loop, &QEventLoop::quit);
@@ -62,185 +63,120 @@ class Transfer : public ::testing::Test {
 protected:
     DemoSite site;
     QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("replay")), target = folder + u8s("/9：5：7 _Sky VS 风神 (1003).w3g");
     QString melee(const char *path) const { return site.roots().melee + QLatin1String(path); }
-    QString replayFolder() const { return dir.filePath(QStringLiteral("replay")); }
-    QString replayTarget() const { return replayFolder() + QStringLiteral("/9：5：7 _Sky VS 风神 (1003).w3g"); }
-    QStringList filesIn(const QString &folder) const
+    static QStringList filesIn(const QString &f) { return QDir(f).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name); }
+    Outcome run(const char *path, const QString &to, Kind kind = Kind::Replay, int stallMs = 30000, qint64 limit = 1 << 20)
     {
-        return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
-    }
-    Outcome run(const char *path, const QString &target, Kind kind)
-    {
-        FileTransfer t(melee(path), target, kind);
+        FileTransfer t(melee(path), to, kind);
+        t.setStallTimeout(stallMs);
+        t.setSizeLimit(limit);
         return runTransfer(t);
     }
 };
 } // namespace
 
-TEST_F(Transfer, ReplayOf2048BytesIsWrittenInTwoChunksWithProgress)
+TEST_F(Transfer, WholeAnswersReplaceTheTargetExactly)
 {
-    const Outcome run = this->run("/_files/replay/2048", replayTarget(), Kind::Replay);
-    ASSERT_EQ(run.result.status, Status::Ok) << run.result.error.toStdString();
-    EXPECT_EQ(run.finishedCount, 1);
-    const QList<QPair<qint64, qint64>> expected = {{0, 2048}, {1024, 2048}, {2048, 2048}};
-    EXPECT_EQ(run.progress, expected);
-    const QByteArray onDisk = ReadBytes(replayTarget());
-    EXPECT_EQ(onDisk.size(), 2048);
-    EXPECT_EQ(onDisk, served("/_files/replay/2048"));
-    EXPECT_EQ(filesIn(replayFolder()), QStringList{QStringLiteral("9：5：7 _Sky VS 风神 (1003).w3g")});
-}
+    Outcome r = run("/_files/replay/2048", target);
+    ASSERT_EQ(r.result.status, Status::Ok) << r.result.error.toStdString();
+    EXPECT_EQ(r.finished, 1);
+    EXPECT_EQ(r.progress, (Steps{{0, 2048}, {1024, 2048}, {2048, 2048}}));
+    EXPECT_EQ(ReadBytes(target).size(), 2048);
+    EXPECT_EQ(ReadBytes(target), served("/_files/replay/2048"));
 
-TEST_F(Transfer, MapWithAChineseUrlArrivesWhole)
-{
-    const QString target = dir.filePath(QStringLiteral("Maps/Download/(2)古老之地.w3x"));
-    FileTransfer t(site.roots().melee + QStringLiteral("/ReplayMap/download/gl/(2)古老之地.w3x"), target, Kind::Map);
-    EXPECT_EQ(runTransfer(t).result.status, Status::Ok);
-    const QByteArray expected = DemoMapFile(QStringLiteral("gl"), QStringLiteral("(2)古老之地.w3x"));
-    ASSERT_FALSE(expected.isEmpty());
-    EXPECT_TRUE(ReadBytes(target) == expected);
-}
+    r = run("/_files/nolength/5000", target);  // no length: written to its end
+    ASSERT_EQ(r.result.status, Status::Ok) << r.result.error.toStdString();
+    EXPECT_EQ(ReadBytes(target), served("/_files/nolength/5000"));
+    EXPECT_EQ(r.progress.value(r.progress.size() - 1), (QPair<qint64, qint64>(5000, -1)));
 
-TEST_F(Transfer, NewFileReplacesALongerOldOneExactly)
-{
-    const QString target = dir.filePath(QStringLiteral("Maps/Download/(4)TurtleRock.w3x"));
-    WriteBytes(target, QByteArray(10000, 'x'));
-    const Outcome run = this->run("/_files/map/3000", target, Kind::Map);
-    ASSERT_EQ(run.result.status, Status::Ok) << run.result.error.toStdString();
-    EXPECT_EQ(ReadBytes(target), served("/_files/map/3000"));
-    EXPECT_EQ(filesIn(QFileInfo(target).absolutePath()), QStringList{QStringLiteral("(4)TurtleRock.w3x")});
+    // A longer old map is replaced, not overwritten in place; stale temporary files
+    // of an earlier run go, other files stay.
+    const QString map = dir.filePath(QStringLiteral("Maps/(4)TurtleRock.w3x")), stale = TransferPartPath(map + u'x');
+    WriteBytes(map, QByteArray(10000, 'x'));
+    WriteBytes(stale, "half a map");
+    WriteBytes(dir.filePath(QStringLiteral("Maps/notes.part")), "not ours");
+    ASSERT_EQ(run("/_files/map/3000", map, Kind::Map).result.status, Status::Ok);
+    EXPECT_EQ(ReadBytes(map), served("/_files/map/3000"));
+    EXPECT_EQ(filesIn(dir.filePath(QStringLiteral("Maps"))), (QStringList{QStringLiteral("(4)TurtleRock.w3x"), QStringLiteral("notes.part")}));
+    EXPECT_EQ(filesIn(folder), QStringList{QFileInfo(target).fileName()});
 }
 
 TEST_F(Transfer, FailedAnswersLeaveTheOldFileAndNoTemporaryFile)
 {
-    const struct {
-        const char *path;
-        Kind kind;
-        Status status;
-        int stallMs;
-        qint64 sizeLimit;
-    } cases[] = {
+    const struct { const char *path; Kind kind; Status status; int stallMs; qint64 limit; } rows[] = {
         {"/_files/404", Kind::Replay, Status::HttpError, 30000, 1 << 20},
         {"/_files/cut/3000", Kind::Replay, Status::ShortBody, 30000, 1 << 20},
         {"/_files/htmlreplay", Kind::Replay, Status::WrongContent, 30000, 1 << 20},
-        {"/_files/replay/2048", Kind::Map, Status::WrongContent, 30000, 1 << 20},  // a replay is no map
         {"/_files/map/8192", Kind::Map, Status::TooLarge, 30000, 4096},
-        {"/_test/silent", Kind::Replay, Status::TimedOut, 300, 1 << 20},
-    };
+        {"/_test/silent", Kind::Replay, Status::TimedOut, 300, 1 << 20}};
     const QByteArray old = QByteArray("Warcraft III recorded game\x1A\x00", 28) + QByteArray(5000, 'o');
-    for (const auto &c : cases) {
+    for (const auto &c : rows) {
         for (const bool hadOld : {true, false}) {
             SCOPED_TRACE(std::string(c.path) + (hadOld ? " over an old file" : " into an empty folder"));
-            QDir(replayFolder()).removeRecursively();
-            QDir().mkpath(replayFolder());
+            QDir(folder).removeRecursively();
+            QDir().mkpath(folder);
             if (hadOld)
-                WriteBytes(replayTarget(), old);
-            FileTransfer t(melee(c.path), replayTarget(), c.kind);
-            t.setStallTimeout(c.stallMs);
-            t.setSizeLimit(c.sizeLimit);
-            const Outcome run = runTransfer(t);
-            EXPECT_EQ(run.result.status, c.status) << run.result.error.toStdString();
-            EXPECT_EQ(run.finishedCount, 1);
-            EXPECT_FALSE(run.result.error.isEmpty());
-            EXPECT_EQ(filesIn(replayFolder()).size(), hadOld ? 1 : 0);
-            if (hadOld)
-                EXPECT_TRUE(ReadBytes(replayTarget()) == old);
+                WriteBytes(target, old);
+            const Outcome r = run(c.path, target, c.kind, c.stallMs, c.limit);
+            EXPECT_EQ(r.result.status, c.status) << r.result.error.toStdString();
+            EXPECT_TRUE(r.finished == 1 && !r.result.error.isEmpty());
+            EXPECT_EQ(filesIn(folder), hadOld ? QStringList{QFileInfo(target).fileName()} : QStringList());
+            EXPECT_TRUE(!hadOld || ReadBytes(target) == old);
         }
     }
 }
 
-TEST_F(Transfer, AnswerWithoutLengthIsWrittenToItsEnd)
-{
-    const Outcome run = this->run("/_files/nolength/5000", replayTarget(), Kind::Replay);
-    ASSERT_EQ(run.result.status, Status::Ok) << run.result.error.toStdString();
-    EXPECT_EQ(ReadBytes(replayTarget()), served("/_files/nolength/5000"));
-    ASSERT_FALSE(run.progress.isEmpty());
-    EXPECT_EQ(run.progress.last(), (QPair<qint64, qint64>(5000, -1)));
-}
-
-TEST_F(Transfer, UnwritableTargetsAreStoreFailed)
+TEST_F(Transfer, UnwritableTargetsAndForeignAddressesFetchNothing)
 {
     WriteBytes(dir.filePath(QStringLiteral("blocker")), "a file where a folder should be");
     QDir().mkpath(dir.filePath(QStringLiteral("replay/taken.w3g")));
-    for (const char *target : {"blocker/replay/a.w3g", "replay/taken.w3g"}) {
-        SCOPED_TRACE(target);
-        const Outcome run = this->run("/_files/replay/2048", dir.filePath(QLatin1String(target)), Kind::Replay);
-        EXPECT_EQ(run.result.status, Status::StoreFailed);
-        EXPECT_FALSE(run.result.error.isEmpty());
-    }
-    EXPECT_TRUE(site.server().requests().isEmpty());  // nothing was fetched for nowhere
+    for (const char *to : {"blocker/replay/a.w3g", "replay/taken.w3g"})
+        EXPECT_EQ(run("/_files/replay/2048", dir.filePath(QLatin1String(to))).result.status, Status::StoreFailed) << to;
+    EXPECT_TRUE(site.server().requests().isEmpty());
     EXPECT_EQ(ReadBytes(dir.filePath(QStringLiteral("blocker"))), QByteArray("a file where a folder should be"));
+    for (const char *url : {"file:///etc/passwd", "ftp://127.0.0.1/x.w3g", "replay/x.w3g"}) {
+        FileTransfer t(QLatin1String(url), dir.filePath(QStringLiteral("new/x.w3g")), Kind::Replay);
+        EXPECT_EQ(runTransfer(t).result.status, Status::Refused) << url;
+    }
+    EXPECT_FALSE(QDir(dir.filePath(QStringLiteral("new"))).exists());
 
     // The target turns into a folder while the file comes in: it cannot take its place.
     const QString late = dir.filePath(QStringLiteral("Maps/late.w3x"));
     FileTransfer t(melee("/_files/map/1048576"), late, Kind::Map);
-    const Outcome run = runTransfer(t, [&](FileTransfer &) {
-        WriteBytes(late + QStringLiteral("/inside"), "x");
-        return false;
-    });
-    EXPECT_EQ(run.result.status, Status::StoreFailed);
+    EXPECT_EQ(runTransfer(t, [&](FileTransfer &) { WriteBytes(late + QStringLiteral("/inside"), "x"); return false; }).result.status,
+              Status::StoreFailed);
     EXPECT_EQ(filesIn(dir.filePath(QStringLiteral("Maps"))), QStringList());
-}
-
-TEST_F(Transfer, CreatesTheFolderAndClearsTemporaryFilesOfAnEarlierRun)
-{
-    const QString folder = dir.filePath(QStringLiteral("War3/replay"));
-    ASSERT_EQ(run("/_files/replay/2048", folder + QStringLiteral("/first.w3g"), Kind::Replay).result.status, Status::Ok);
-    const QString stale = TransferPartPath(folder + QStringLiteral("/left over.w3g"));
-    WriteBytes(stale, "half a replay");
-    WriteBytes(folder + QStringLiteral("/notes.part"), "not ours");
-    ASSERT_EQ(run("/_files/replay/2048", folder + QStringLiteral("/next.w3g"), Kind::Replay).result.status, Status::Ok);
-    EXPECT_FALSE(QFile::exists(stale));
-    EXPECT_EQ(filesIn(folder), (QStringList{QStringLiteral("first.w3g"), QStringLiteral("next.w3g"), QStringLiteral("notes.part")}));
 }
 
 TEST_F(Transfer, AbortAndDeleteMidTransferLeaveNothing)
 {
-    const QString url = melee("/_files/map/1048576");
-    const QString target = dir.filePath(QStringLiteral("Maps/big.w3x"));
-    const QString kept = dir.filePath(QStringLiteral("Maps/kept.w3x"));
+    const QString url = melee("/_files/map/1048576"), big = dir.filePath(QStringLiteral("Maps/big.w3x")),
+                  kept = dir.filePath(QStringLiteral("Maps/kept.w3x"));
     WriteBytes(kept, "HM3W old map");
-
-    FileTransfer aborted(url, target, Kind::Map);
-    const Outcome run = runTransfer(aborted, [](FileTransfer &t) {
+    FileTransfer aborted(url, big, Kind::Map), keptOne(url, kept, Kind::Map);
+    const Outcome r = runTransfer(aborted, [](FileTransfer &t) {
         if (t.bytesWritten() > 0)
             t.abort();
         return !t.isRunning();
     });
-    FileTransfer keptOne(url, kept, Kind::Map);
-    runTransfer(keptOne, [](FileTransfer &t) {
-        t.abort();
-        return true;
-    });
-    settle();
-    EXPECT_EQ(run.finishedCount, 0);
-    EXPECT_FALSE(aborted.isRunning());
-    EXPECT_EQ(ReadBytes(kept), QByteArray("HM3W old map"));
-
-    auto *deleted = new FileTransfer(url, target, Kind::Map);
+    runTransfer(keptOne, [](FileTransfer &t) { t.abort(); return true; });
+    auto *deleted = new FileTransfer(url, big, Kind::Map);
     runTransfer(*deleted, [](FileTransfer &t) { return t.bytesWritten() > 0; });
     delete deleted;
     settle();
+    EXPECT_EQ(r.finished, 0);
+    EXPECT_FALSE(aborted.isRunning());
     EXPECT_EQ(filesIn(dir.filePath(QStringLiteral("Maps"))), QStringList{QStringLiteral("kept.w3x")});
-}
-
-TEST_F(Transfer, OnlyWebAddressesAreFetched)
-{
-    for (const char *url : {"file:///etc/passwd", "ftp://127.0.0.1/x.w3g", "replay/x.w3g"}) {
-        SCOPED_TRACE(url);
-        FileTransfer t(QLatin1String(url), replayTarget(), Kind::Replay);
-        EXPECT_EQ(runTransfer(t).result.status, Status::Refused);
-        EXPECT_FALSE(QDir(replayFolder()).exists());
-    }
+    EXPECT_EQ(ReadBytes(kept), QByteArray("HM3W old map"));
 }
 
 TEST(TransferHead, ReplayAndMapHeadersAreRecognised)
 {
     const QByteArray replay("Warcraft III recorded game\x1A\x00\x01\x02", 30);
-    EXPECT_TRUE(LooksLikeReplay(replay));
-    EXPECT_FALSE(LooksLikeReplay(replay.left(27)));  // header cut short
-    EXPECT_FALSE(LooksLikeReplay(QByteArray("Warcraft III recorded game\x1A!", 28)));
-    EXPECT_TRUE(LooksLikeMap(QByteArray("HM3W\0\0\0\0", 8)));
-    EXPECT_FALSE(LooksLikeMap(QByteArray("hm3w")));
-    EXPECT_FALSE(LooksLikeMap(QByteArray("HM3")));
-    EXPECT_FALSE(LooksLikeMap(replay));
+    EXPECT_TRUE(LooksLikeReplay(replay) && LooksLikeMap(QByteArray("HM3W\0\0\0\0", 8)));
+    for (const QByteArray &bad : {replay.left(27), QByteArray("Warcraft III recorded game\x1A!", 28)})
+        EXPECT_FALSE(LooksLikeReplay(bad));
+    for (const QByteArray &bad : {QByteArray("hm3w"), QByteArray("HM3"), replay})
+        EXPECT_FALSE(LooksLikeMap(bad));
 }

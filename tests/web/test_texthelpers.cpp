@@ -3,8 +3,7 @@
 
 namespace {
 struct Case {
-    const char *in;
-    const char *expected;
+    const char *in, *expected;
 };
 } // namespace
 
@@ -14,11 +13,9 @@ TEST(Find, Cases)
         const char *neir, *lside, *rside, *expected;
     } cases[] = {
         {"<li class=\"c_m\">失落的神庙</li><li class=\"c_t\">2008</li>", "<li class=\"c_m\">", "</li>", "失落的神庙"},
-        {"<li class=\"c_m\">a</li><li class=\"c_t\">2008</li>", "<li class=\"c_t\">", "</li>", "2008"},
         {"<td></td>", "<td>", "</td>", ""},                  // adjacent markers
         {"<TD>x</TD>", "<td>", "</td>", ""},                 // exact comparison
         {"<div id=\"map\">x</div>", "<span>", "</div>", ""},  // no left marker
-        {"<div id=\"map\">x</div>", "<div id=\"map\">", "</span>", ""},
         {"</b> text <b>", "<b>", "</b>", ""},                // right marker only in front
         {"<b>one<b>two</b>", "<b>", "</b>", "one<b>two"},     // only the first left marker counts
         // The right marker is searched from the start of the left one: found inside it.
@@ -36,83 +33,53 @@ TEST(Find, Cases)
 TEST(URLDecode, Cases)
 {
     const Case cases[] = {
-        {"Replay+2008 05.w3g", "Replay+2008 05.w3g"},  // no "%": unchanged, "+" included
-        // Escapes up to 7F, either letter case; "+" is not a space.
-        {"Sky%20vs%20Moon.w3g", "Sky vs Moon.w3g"},
-        {"%7e%7E", "~~"},
-        {"a+b%2Bc", "a+b+c"},
-        // Decoded faithfully: whoever builds a path from it checks the name.
-        {"..%2F..%2fboot.ini", "../../boot.ini"},
-        // Double-byte escapes: lead byte above 7F with the following escape.
-        {"%b0%a1", "啊"},
-        {"/replay/%D6%D0%CE%C4_%CC%EC%D4%D6.w3g", "/replay/中文_天灾.w3g"},
-        {"%B0-A1", "啊"},  // the character before the trail byte is skipped whatever it is
+        {"Replay+2008 05.w3g", "Replay+2008 05.w3g"}, {"Sky%20vs%20Moon.w3g", "Sky vs Moon.w3g"},
+        {"a+b%2b%7E", "a+b+~"},  // either letter case; "+" is not a space
+        // Double-byte escapes: lead byte above 7F with the following escape; the
+        // character before the trail byte is skipped whatever it is.
+        {"/replay/%D6%D0%CE%C4_%cc%ec.w3g", "/replay/中文_天.w3g"}, {"%B0-A1", "啊"},
         // A "%" without two hex digits stays; decoding goes on right behind it.
-        {"100%", "100%"},
-        {"%G1x", "%G1x"},
-        {"a%4", "a%4"},
-        {"%%41", "%A"},
+        {"a%4", "a%4"}, {"%G1x", "%G1x"}, {"%%41", "%A"},
         // A lead byte without a trail pair behind it stays alone.
-        {"name%B0", "name%B0"},
-        {"%D6x", "%D6x"},
-        {"name%B0%A", "name%B0%A"},
-        {"%B0%ZZ.w3g", "%B0%ZZ.w3g"},
+        {"name%B0", "name%B0"}, {"%D6x", "%D6x"}, {"name%B0%A", "name%B0%A"}, {"%B0%ZZ.w3g", "%B0%ZZ.w3g"},
         // A pair that is no character: both escapes stay as written, so the trail
         // byte never comes out on its own as "/", "\" or NUL.
-        {"%D6%38", "%D6%38"},
-        {"%C0%2F", "%C0%2F"},
-        {"%80%41", "%80%41"},
-        {"%FF%B0%B0%A1", "%FF%B0啊"},
+        {"%D6%38", "%D6%38"}, {"%C0%2F", "%C0%2F"}, {"%80%41", "%80%41"}, {"%FF%B0%B0%A1", "%FF%B0啊"},
     };
     for (const Case &c : cases)
         EXPECT_EQ(URLDecode(u8s(c.in)), u8s(c.expected)) << c.in;
     EXPECT_EQ(URLDecode(u8s("%7F")), QString(QChar(0x7F)));
     EXPECT_EQ(URLDecode(u8s("a%00b")), u8s("a") + QChar(0) + u8s("b"));
-    EXPECT_FALSE(URLDecode(u8s("end%")).contains(QChar(0)));
-    EXPECT_FALSE(URLDecode(u8s("%C0%00")).contains(QChar(0)));
+    EXPECT_FALSE(URLDecode(u8s("end%")).contains(QChar(0)) || URLDecode(u8s("%C0%00")).contains(QChar(0)));
 }
 
 TEST(HtmlToText, Cases)
 {
     const Case cases[] = {
-        {"天灾军团 胜", "天灾军团 胜"},
         // Listed tags go in either letter case, opening and closing alike.
         {"<B>Grubby</b> wins with <Font color=red>Orc</FONT>", "Grubby wins with Orc"},
-        {"<div class=\"memo\"><p>解说：<b>人族</b>速科技</p></div>", "解说：人族速科技"},
         {"<p>line 1\r\n  line 2</p>\n", "line 1\r\n  line 2\n"},  // text between tags as it stands
-        {"a<img\nsrc=\"x.gif\">b<br\r\n>c", "abc"},               // line breaks end the name
-        {"a<br\tclass=x>b", "a<br\tclass=x>b"},                    // a tab does not
+        {"a<img\nsrc=\"x.gif\">b<br\r\n>c", "abc"}, {"a<br\tclass=x>b", "a<br\tclass=x>b"},  // a tab ends no name
         {"a</script>b", "ab"},                                      // a closing block tag alone
         // Block elements go with their content; the closing tag is found without case.
         {"before<script type=\"text/javascript\">var s = '<b>x</b>';</SCRIPT >after", "beforeafter"},
         {"<head><title>录像</title><style>p{color:red}</style></head><body>正文</body>", "正文"},
-        {"<script>a</script>mid<Script>b</script>end", "midend"},
         {"a<script>x<script/>y</scripts>z", "az"},  // "</script" + anything, then its ">"
         // An unclosed block element takes the rest.
-        {"text<script>alert(1);<p>more</p>", "text"},
-        {"text<style>p{}</style", "text"},
+        {"text<script>alert(1);<p>more</p>", "text"}, {"text<style>p{}</style", "text"},
         // Names not in the list stay, "<" and ">" included.
-        {"a<br/>b", "a<br/>b"},
-        {"a<br />b", "ab"},
-        {"a<!-- note -->b", "ab"},
-        {"<legend>Box</legend>", "<legend>Box</legend>"},  // the list holds LAGEND
-        {"<LAGEND>Box</lagend>", "Box"},
-        {"<foo>x</foo><>y</>", "<foo>x</foo><>y</>"},
+        {"a<br/>b", "a<br/>b"}, {"a<br />b", "ab"}, {"a<!-- note -->b", "ab"},
+        {"<legend>Box</legend>", "<legend>Box</legend>"}, {"<LAGEND>Box</lagend>", "Box"},  // the list holds LAGEND
         {"<<<<b>x", "<<<x"},  // only the "<" of an unlisted tag is passed over
         // A name is looked up as ";" + name + ";" in the list text: neighbours match.
-        {"<B;BASE>x", "x"},
-        {"<B;BIG>x", "<B;BIG>x"},
-        {"<B;>x<;B>y<B;;BASE>", "<B;>x<;B>y<B;;BASE>"},
+        {"<B;BASE>x", "x"}, {"<B;BIG>x", "<B;BIG>x"}, {"<B;>x<;B>y<B;;BASE>", "<B;>x<;B>y<B;;BASE>"},
         {"<script;select>x</script>", "x"},                   // a tag, but no block
         {"<NOFRAMES;NOSCRIPT>x</noframes;noscript >y", "y"},  // a block in both lists
         {"<HEAD;NOFRAMES>x", "<HEAD;NOFRAMES>x"},            // neighbours only in the block list
         // A "<" without ">" ends the scan; a ">" ends a tag wherever it stands.
-        {"<b>APM</b> < 200 <i>x</i", "APM < 200 x</i"},
-        {"<a title=\"x>y\">link</a>", "y\">link"},
+        {"<b>APM</b> < 200 <i>x</i", "APM < 200 x</i"}, {"<a title=\"x>y\">link</a>", "y\">link"},
         // Only "&nbsp" (exact) becomes a blank, after the tags are gone.
-        {"a&nbsp&nbsp;b", "a  ;b"},
-        {"a&NBSP;b&Nbsp;", "a&NBSP;b&Nbsp;"},
-        {"&<b>n<i>b</i>s<p>p&&nbsp", " & "},
+        {"a&nbsp&nbsp;b", "a  ;b"}, {"a&NBSP;b&Nbsp;", "a&NBSP;b&Nbsp;"}, {"&<b>n<i>b</i>s<p>p&&nbsp", " & "},
     };
     for (const Case &c : cases)
         EXPECT_EQ(HtmlToText(u8s(c.in)), u8s(c.expected)) << c.in;
