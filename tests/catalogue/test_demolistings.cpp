@@ -45,18 +45,6 @@ TEST_F(DemoListings, MeleeLatestPagesGiveTwentyRowsWithAllCells)
     EXPECT_GT(broken, 0);
 }
 
-TEST_F(DemoListings, MeleeMatchupListingHasThreePagesThenAnEmptyOne)
-{
-    const QString base = site.roots().melee + QStringLiteral("/ReplayList.aspx?GameRace=10&PageNo=");
-    const int expected[] = {20, 20, 5, 0};
-    for (int page = 1; page <= 4; ++page) {
-        const QList<ListingRow> rows = ParseMeleeListing(fetch(base + QString::number(page)));
-        EXPECT_EQ(rows.size(), expected[page - 1]) << page;
-        for (const ListingRow &row : rows)
-            EXPECT_TRUE(row.matchup == QStringLiteral("暗夜精灵 VS 不死") || row.matchup == QStringLiteral("不死 VS 暗夜精灵"));
-    }
-}
-
 TEST_F(DemoListings, DotaLatestPageRows)
 {
     const QString root = site.roots().dota;
@@ -74,35 +62,4 @@ TEST_F(DemoListings, DotaLatestPageRows)
     }
     // Past the last page: no rows.
     EXPECT_TRUE(ParseDotaListing(fetch(root + QStringLiteral("/DotaList.aspx?&PageNo=16")), root).isEmpty());
-}
-
-TEST_F(DemoListings, DotaPageWithoutPageLabelHasNoRows)
-{
-    QString page = fetch(site.roots().dota + QStringLiteral("/DotaList.aspx?&PageNo=1"));
-    ASSERT_FALSE(ParseDotaListing(page, QString()).isEmpty());
-    page.replace(QStringLiteral("<span id=\"labPage\">"), QStringLiteral("<span id=\"pager\">"));
-    EXPECT_TRUE(ParseDotaListing(page, QString()).isEmpty());
-}
-
-TEST_F(DemoListings, SearchesReallyFilter)
-{
-    const QString melee = site.roots().melee;
-    // "人皇 UD": the player 人皇 with an Undead side; "Sky at tr": Sky on TurtleRock.
-    const QList<ListingRow> rows = ParseMeleeListing(fetch(melee + QStringLiteral("/Search.aspx?str=%C8%CB%BB%CA%20UD&PageNo=1")));
-    ASSERT_FALSE(rows.isEmpty());
-    EXPECT_EQ(rows.size(), qMin<qsizetype>(kDemoPageSize, data.searchMelee(QStringLiteral("人皇 UD")).size()));
-    const QList<ListingRow> onMap = ParseMeleeListing(fetch(melee + QStringLiteral("/Search.aspx?str=Sky%20at%20tr&PageNo=1")));
-    ASSERT_FALSE(onMap.isEmpty());
-    for (const ListingRow &row : onMap)
-        EXPECT_TRUE(row.map == QStringLiteral("TurtleRock") || row.map.isEmpty());
-    for (const ListingRow &row : rows) {
-        EXPECT_TRUE(row.players.contains(QStringLiteral("人皇")) || row.players.isEmpty());
-        EXPECT_TRUE(row.matchup.contains(QStringLiteral("不死")));
-    }
-    const QString dota = site.roots().dota;
-    const QList<ListingRow> teams = ParseDotaListing(fetch(dota + QStringLiteral("/search.aspx?type=1&str=LGD&PageNo=1")), dota);
-    ASSERT_FALSE(teams.isEmpty());
-    for (const ListingRow &row : teams)
-        EXPECT_TRUE(row.players.contains(QStringLiteral("LGD")));
-    EXPECT_TRUE(ParseDotaListing(fetch(dota + QStringLiteral("/search.aspx?type=3&str=nothing&PageNo=1")), dota).isEmpty());
 }
