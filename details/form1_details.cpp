@@ -103,9 +103,9 @@ void Form1::ClearReplayDetail()
     for (QLineEdit *box : {Text2, Text3, Text4, Text5, Text8, Text9, Text10})
         box->clear();
     Text6->clear();
+    Label17->hide();  // also when Text10 was empty already: no map to miss
     for (QLabel *l : {Picture5, Picture6, Label1, Label10, Label11, Label12, Label13, Label14})
         l->clear();
-    Label17->hide();  // no map to miss
     WebBrowser1->Navigate(QStringLiteral("about:blank"));
     WebBrowser1->WriteDocument(BoxText(Text13));
     if (SiteMode == u"dota")

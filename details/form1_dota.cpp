@@ -5,6 +5,7 @@
 #include "app/webpane.h"
 #include "details/dotadetail.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 
@@ -24,6 +25,9 @@ void Form1::ShowDotaReplayDetail(const QString &page)
     }
 
     const DotaDetail d = ParseDotaDetail(page, m_roots.dota);
+    // A DotA replay has no melee teams: emblems and names shown before are not its own.
+    for (QLabel *l : {Picture5, Picture6, Label1, Label10, Label11, Label12, Label13, Label14})
+        l->clear();
     Text10->setText(d.mapPath);
     Text10_Change();
     Text2->setText(d.mapName);

@@ -182,7 +182,8 @@ void Form1::Option2_Click()
 
 void Form1::Text10_Change()
 {
-    if (IsRegularFile(GameFolder, Text10->text()))
+    // No map path, no map to miss.
+    if (Text10->text().isEmpty() || IsRegularFile(GameFolder, Text10->text()))
         Label17->hide();
     else if (!Text7->text().isEmpty())
         Label17->show();

@@ -94,7 +94,7 @@ void Form1::ShowLocalReplayDetail(const QString &path)
     // Nothing to download for a replay on disk.
     for (QLineEdit *box : {Text8, Text9, Text10})
         box->clear();
-    Label17->hide();
+    Label17->hide();  // also when Text10 was empty already: no map to miss
     ReplayPath = path;
     Command3->setEnabled(true);
 }
