@@ -79,6 +79,14 @@ TEST_F(DetailsWindow, ClickingARowShowsItsDetails)
     WaitFor([&] { return !w->WebBrowser1->Loading(); }, 5000);
     WaitFor([] { return false; }, 500);  // the minimap picture arrives
     SaveScreenshot(w.form.get(), QStringLiteral("melee-detail.png"));
+
+    // A DotA replay has no melee teams: the names and emblems above are not its own.
+    w->findChild<QAction *>(QStringLiteral("dotanew"))->trigger();
+    WaitFor([] { return false; }, 100);
+    clickRow(2);
+    EXPECT_EQ(w->Text2->text(), DemoData::instance().dota.at(1).map);
+    EXPECT_TRUE(w->Label1->text().isEmpty() && w->Label12->text().isEmpty());
+    EXPECT_TRUE(w->Picture5->pixmap().isNull() && w->Picture6->pixmap().isNull());
 }
 
 TEST_F(DetailsWindow, AReplayOnDiskWithItsMapPlaysAtOnceAndTheSameRowChangesNothing)
