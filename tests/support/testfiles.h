@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <ostream>
 
@@ -66,5 +67,17 @@ inline void CopyDemoGame(const QString &folder)
     for (const char *name : {"Game.dll", "War3.exe"})
         ASSERT_TRUE(QFile::copy(QStringLiteral(QUILLMARK_DEMO_GAME_DIR "/") + QLatin1String(name),
                                 QDir(folder).filePath(QLatin1String(name))));
+}
+
+// Copies the demo game into `folder` and chooses its War3.exe as the game path of
+// the window `w` (a TestWindow); the version read from its Game.dll is 1.24.4.6387.
+// Clears the messages.
+template <typename Window> void ChooseDemoGame(Window &w, const QString &folder)
+{
+    CopyDemoGame(folder);
+    w.dialogs.openFileAnswers.push_back(QDir(folder).filePath(QStringLiteral("War3.exe")));
+    w->Command2_Click();
+    ASSERT_EQ(w->Text12->text(), QStringLiteral("1.24.4.6387"));
+    w.dialogs.messages.clear();
 }
 #endif

@@ -26,6 +26,13 @@ public:
     std::deque<std::optional<QString>> openFileAnswers;  // next OpenFile answers; none left = cancel
     QStringList openFileFilters;                          // "label|pattern" of every OpenFile
     std::function<void(const ShownMessage &)> onMessage;  // runs while the message is "shown"
+    QStringList texts() const  // of every message so far
+    {
+        QStringList out;
+        for (const ShownMessage &m : messages)
+            out << m.text;
+        return out;
+    }
     void MsgBox(QWidget *, const QString &text, const QString &title) override
     {
         messages.append({text, title});

@@ -5,242 +5,140 @@
 #include "web/siteconfig.h"
 
 #include <QElapsedTimer>
-#include <QHostAddress>
-#include <QTcpSocket>
-#include <QTemporaryDir>
 #include <QTimer>
 
-namespace {
 // Counts the ticks of a timer of `ms` while a fetch runs, and times the fetch.
 struct Watch {
     int ticks = 0;
     QTimer ticker;
     QElapsedTimer clock;
-    explicit Watch(int ms)
-    {
-        QObject::connect(&ticker, &QTimer::timeout, [this] { ++ticks; });
-        ticker.start(ms);
-        clock.start();
-    }
+    explicit Watch(int ms) { QObject::connect(&ticker, &QTimer::timeout, [this] { ++ticks; }), ticker.start(ms), clock.start(); }
+    bool took(qint64 from, qint64 to) const { return clock.elapsed() >= from && clock.elapsed() <= to; }
 };
+
+// Peak resident memory of this process in kB, after resetting the peak when the
+// system allows it; -1 when unknown.
+static qint64 peakRssKb(bool reset)
+{
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (reset && clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+    const QByteArray status = ReadBytes(QStringLiteral("/proc/self/status"));
+    const qsizetype at = status.indexOf("VmHWM:");
+    return at < 0 ? -1 : status.mid(at + 6, status.indexOf('\n', at) - at - 6).trimmed().split(' ').first().toLongLong();
+}
 
 class PageFetch : public ::testing::Test {
 protected:
     DemoSite site;
     QTemporaryDir dir;
     PageFiles pages{dir.path()};
-    QString melee() const { return site.roots().melee; }
+    QString melee(const char *path) const { return site.roots().melee + QString::fromUtf8(path); }
+    QString memory(const char *path, const char *charset = "utf-8") const { return HttpGetText(melee(path), QString::fromLatin1(charset)); }
 };
-} // namespace
 
-TEST_F(PageFetch, FileRoadKeepsChineseTextIntact)
+TEST_F(PageFetch, FileRoad)
 {
-    const QString text = pages.FetchPage(melee() + QStringLiteral("/ReplayList.aspx?GameRace=3&PageNo=1"), kPageFile);
-    EXPECT_TRUE(text.contains(QStringLiteral("人族 VS 暗夜精灵")));
-    EXPECT_TRUE(QFile::exists(pages.path(kPageFile)));
+    const QString text = pages.FetchPage(melee("/ReplayList.aspx?GameRace=3&PageNo=1"), kPageFile);
+    EXPECT_TRUE(text.contains(u8s("人族 VS 暗夜精灵")));
     EXPECT_EQ(pages.ReadFile(kPageFile), text);
-}
+    EXPECT_FALSE(site.server().requests(QStringLiteral("melee")).last().headers.contains("if-modified-since"));  // a plain GET
+    WriteBytes(pages.path(QStringLiteral("empty.Dat")), QByteArray());  // missing and empty files read as empty text
+    EXPECT_TRUE(pages.ReadFile(QStringLiteral("nothing.Dat")).isEmpty() && pages.ReadFile(QStringLiteral("empty.Dat")).isEmpty());
 
-TEST_F(PageFetch, MemoryRoadDecodesInTheNamedCharset)
-{
-    const QString feed = HttpGetText(site.roots().feed, QStringLiteral("utf-8"));
-    EXPECT_TRUE(feed.contains(QStringLiteral("欢迎使用")));
-    EXPECT_EQ(HttpGetText(site.roots().feed, QStringLiteral("UTF-8")), feed);
-    const QString gbk = HttpGetText(melee() + QStringLiteral("/_test/gbk"), QStringLiteral("GBK"));
-    EXPECT_TRUE(gbk.contains(QStringLiteral("魔兽争霸录像 GBK")));
-    EXPECT_EQ(HttpGetText(melee() + QStringLiteral("/_test/gbk"), QStringLiteral("gb2312")), gbk);
-}
-
-TEST_F(PageFetch, MemoryRoadSendsIfModifiedSinceAndReturnsErrorPages)
-{
-    const QString page = HttpGetText(melee() + QStringLiteral("/_test/status/500"), QStringLiteral("utf-8"));
-    EXPECT_TRUE(page.contains(QStringLiteral("错误 500")));
-    const QList<DemoRequest> seen = site.server().requests(QStringLiteral("melee"));
-    ASSERT_FALSE(seen.isEmpty());
-    EXPECT_EQ(seen.last().headers.value("if-modified-since"), QByteArray("0"));
-    EXPECT_FALSE(seen.last().headers.contains("cookie"));
-}
-
-TEST_F(PageFetch, MemoryRoadGivesUpOnASilentServerWithinFourSecondsAndKeepsTimersRunning)
-{
-    Watch watch(100);
-    const QString text = HttpGetText(melee() + QStringLiteral("/_test/silent"), QStringLiteral("utf-8"));
-    const qint64 ms = watch.clock.elapsed();
-    EXPECT_TRUE(text.isEmpty());
-    EXPECT_GE(ms, 2900);
-    EXPECT_LE(ms, 4300);
-    EXPECT_GE(watch.ticks, 20);  // the message loop ran while the request waited
-}
-
-TEST_F(PageFetch, FileRoadGivesUpOnSilentAndSlowServersWithoutRunningHandlers)
-{
-    pages.setTimeoutMs(1500);
-    for (const char *route : {"/_test/silent", "/_test/slow"}) {
-        Watch watch(10);
-        FetchResult outcome;
-        const QString text = pages.FetchPage(melee() + QString::fromLatin1(route), kPageFile, &outcome);
-        const qint64 ms = watch.clock.elapsed();
-        EXPECT_TRUE(text.isEmpty()) << route;
-        EXPECT_EQ(outcome.status, FetchResult::Status::TimedOut) << route;
-        EXPECT_GE(ms, 1400) << route;
-        EXPECT_LE(ms, 5000) << route;
-        EXPECT_EQ(watch.ticks, 0) << route;  // nothing of the window's ran in the middle of the fetch
-    }
-}
-
-namespace {
-// Peak resident memory of this process in kB, after resetting the peak when the
-// system allows it; -1 when unknown.
-qint64 peakRssKb(bool reset)
-{
-    if (reset) {
-        QFile clear(QStringLiteral("/proc/self/clear_refs"));
-        if (clear.open(QIODevice::WriteOnly))
-            clear.write("5");
-    }
-    for (const QByteArray &line : ReadBytes(QStringLiteral("/proc/self/status")).split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
-    return -1;
-}
-} // namespace
-
-TEST_F(PageFetch, FailedFetchKeepsTheOldPageFileButHandsBackNothing)
-{
-    const QString first = pages.FetchPage(melee() + QStringLiteral("/Default.aspx?a=3&PageNo=1"), kPageFile);
-    ASSERT_FALSE(first.isEmpty());
-    using S = FetchResult::Status;
-    const struct {
-        const char *route;
-        S status;
-    } cases[] = {
-        {"/_test/status/404", S::HttpError},
-        {"/_test/status/500", S::HttpError},
-        {"/_test/cut", S::NetworkError},
-        {"/_test/huge/1024", S::TooLarge},  // refused on its announced length
-        {"/_test/huge/17", S::TooLarge},
-        {"/_test/flood", S::TooLarge},      // no length: cut off at the bound
-    };
-    peakRssKb(true);
-    for (const auto &c : cases) {
-        FetchResult outcome;
-        EXPECT_TRUE(pages.FetchPage(melee() + QString::fromLatin1(c.route), kPageFile, &outcome).isEmpty()) << c.route;
-        EXPECT_EQ(outcome.status, c.status) << c.route;
-        EXPECT_EQ(pages.ReadFile(kPageFile), first) << c.route;
-    }
-    // Oversize answers on the memory road: the empty result.
-    for (const char *route : {"/_test/huge/1024", "/_test/flood"})
-        EXPECT_TRUE(HttpGetText(melee() + QString::fromLatin1(route), QStringLiteral("utf-8")).isEmpty()) << route;
-    // Nothing held more than a bound's worth of any answer (the demo server included).
-    const qint64 peak = peakRssKb(false);
-    if (peak > 0)
-        EXPECT_LT(peak, 200 * 1024);
-    // A page just under the bound still comes in whole.
-    EXPECT_EQ(pages.FetchPage(melee() + QStringLiteral("/_test/huge/15"), kPageFile).size(), 15 * 1024 * 1024);
-
-    // A closed port: no connection at all.
-    QTemporaryDir other;
-    PageFiles fresh(other.path());
-    EXPECT_TRUE(fresh.FetchPage(QStringLiteral("http://127.0.0.1:1/x"), kPageFile).isEmpty());
-    EXPECT_FALSE(fresh.exists(kPageFile));
-}
-
-TEST_F(PageFetch, TimeLimitHoldsUnderAFlood)
-{
-    // With the size bound lifted, only the time limit can end it.
-    qint64 received = 0;
-    QElapsedTimer clock;
-    clock.start();
-    const FetchResult r = BlockingGet(melee() + QStringLiteral("/_test/flood"), 1000,
-                                      [&](const QByteArray &piece) { received += piece.size(); return true; },
-                                      qint64(1) << 40);
-    EXPECT_EQ(r.status, FetchResult::Status::TimedOut);
-    EXPECT_GT(received, 0);
-    EXPECT_LT(clock.elapsed(), 3000);
-    // With the bound, the flood on the file road hits it long before a 2 s limit.
-    pages.setTimeoutMs(2000);
-    clock.restart();
-    FetchResult outcome;
-    pages.FetchPage(melee() + QStringLiteral("/_test/flood"), kPageFile, &outcome);
-    EXPECT_EQ(outcome.status, FetchResult::Status::TooLarge);
-    EXPECT_LT(clock.elapsed(), 6000);
-}
-
-TEST_F(PageFetch, ChineseUrlTravelsAsItsCodePage936Bytes)
-{
+    // The URL travels as its code page 936 bytes; a character that code page
+    // cannot hold is refused, not sent as "?".
     site.server().clearLog();
-    pages.FetchPage(melee() + QStringLiteral("/Search.aspx?str=人皇 Sky&PageNo=1"), kPageFile);
-    const QList<QByteArray> lines = site.server().requestLines(QStringLiteral("melee"));
-    ASSERT_EQ(lines.size(), 1);
-    EXPECT_EQ(lines.first(), QByteArray("GET /Search.aspx?str=%C8%CB%BB%CA%20Sky&PageNo=1 HTTP/1.1"));
-}
+    pages.FetchPage(melee("/Search.aspx?str=人皇 Sky&PageNo=1"), kPageFile);
+    EXPECT_EQ(site.server().requestLines(QStringLiteral("melee")),
+              QList<QByteArray>({"GET /Search.aspx?str=%C8%CB%BB%CA%20Sky&PageNo=1 HTTP/1.1"}));
+    EXPECT_FALSE(RequestUrl(melee("/Search.aspx?str=한국")).has_value());
 
-TEST_F(PageFetch, OnlyWebAddressesAreFetched)
-{
     WriteBytes(dir.filePath(QStringLiteral("secret.txt")), "secret");
     for (const QString &url : {QStringLiteral("file://") + dir.filePath(QStringLiteral("secret.txt")), QStringLiteral("ftp://127.0.0.1/x"),
                                QStringLiteral("javascript:alert(1)"), QStringLiteral("/etc/passwd"), QString()}) {
         FetchResult outcome;
-        EXPECT_TRUE(pages.FetchPage(url, kPageFile, &outcome).isEmpty()) << qPrintable(url);
+        EXPECT_TRUE(pages.FetchPage(url, kPageFile, &outcome).isEmpty() && HttpGetText(url, QStringLiteral("utf-8")).isEmpty()) << qPrintable(url);
         EXPECT_EQ(outcome.status, FetchResult::Status::Refused) << qPrintable(url);
-        EXPECT_TRUE(HttpGetText(url, QStringLiteral("utf-8")).isEmpty());
     }
-    // A character that code page 936 cannot hold is refused, not sent as "?".
-    EXPECT_FALSE(RequestUrl(melee() + QStringLiteral("/Search.aspx?str=한국")).has_value());
-}
 
-TEST_F(PageFetch, ReadFileOfMissingOrEmptyFileIsEmptyText)
-{
-    EXPECT_TRUE(pages.ReadFile(QStringLiteral("nothing.Dat")).isEmpty());
-    WriteBytes(pages.path(QStringLiteral("empty.Dat")), QByteArray());
-    EXPECT_TRUE(pages.ReadFile(QStringLiteral("empty.Dat")).isEmpty());
-}
-
-TEST_F(PageFetch, RawFilesCarryTheirLength)
-{
-    FetchResult r;
-    const QByteArray got = FetchBody(melee() + QStringLiteral("/_test/bytes/2048"), &r);
-    EXPECT_TRUE(r.ok());
-    EXPECT_EQ(got.size(), 2048);
-    const QList<DemoRequest> seen = site.server().requests(QStringLiteral("melee"));
-    EXPECT_FALSE(seen.last().headers.contains("if-modified-since"));  // plain GET on the file road
-}
-
-TEST(DemoServerLife, EndsOpenStreamsWhenDestroyed)
-{
-    for (const char *route : {"/_test/flood", "/_test/slow", "/_test/silent"}) {
-        QTcpSocket client;
-        {
-            DemoSite site;
-            const QUrl root(site.roots().melee);
-            client.connectToHost(QHostAddress::LocalHost, quint16(root.port()));
-            ASSERT_TRUE(client.waitForConnected(3000));
-            client.write(QByteArray("GET ") + route + " HTTP/1.1\r\nHost: x\r\n\r\n");
-            ASSERT_TRUE(client.waitForBytesWritten(3000));
-            if (QByteArray(route) != "/_test/silent")
-                EXPECT_TRUE(client.waitForReadyRead(3000)) << route;
-        }  // the server goes while its answer is still running
-        for (int i = 0; i < 100 && client.state() != QAbstractSocket::UnconnectedState; ++i) {
-            client.readAll();
-            client.waitForReadyRead(50);
-        }
-        EXPECT_EQ(client.state(), QAbstractSocket::UnconnectedState) << route;
-    }
-}
-
-TEST_F(PageFetch, RemovePageFilesDeletesOnlyTheTwoPageFiles)
-{
     for (const char *name : {"FD.dat", "FDx.Dat", "keep.txt"})
         WriteBytes(pages.path(QString::fromLatin1(name)), "x");
     pages.RemovePageFiles();
-    EXPECT_FALSE(QFile::exists(pages.path(QStringLiteral("FD.dat"))));
-    EXPECT_FALSE(QFile::exists(pages.path(QStringLiteral("FDx.Dat"))));
-    EXPECT_TRUE(QFile::exists(pages.path(QStringLiteral("keep.txt"))));
+    EXPECT_EQ(FilesBelow(dir.path()), QStringList({u8s("empty.Dat"), u8s("keep.txt"), u8s("secret.txt")}));
+}
+
+TEST_F(PageFetch, FailedFetchKeepsTheOldPageFileAndAllAnswersAreBounded)
+{
+    const QString first = pages.FetchPage(melee("/Default.aspx?a=3&PageNo=1"), kPageFile);
+    ASSERT_FALSE(first.isEmpty());
+    using S = FetchResult::Status;
+    const std::pair<const char *, S> cases[] = {
+        {"/_test/status/404", S::HttpError}, {"/_test/cut", S::NetworkError},
+        {"/_test/huge/17", S::TooLarge},  // refused on its announced length
+        {"/_test/flood", S::TooLarge},    // no length: cut off at the bound
+    };
+    peakRssKb(true);
+    for (const auto &[route, status] : cases) {
+        FetchResult outcome;
+        const QString got = pages.FetchPage(melee(route), kPageFile, &outcome);
+        EXPECT_TRUE(got.isEmpty() && outcome.status == status && pages.ReadFile(kPageFile) == first) << route;
+    }
+    EXPECT_TRUE(memory("/_test/huge/17").isEmpty() && memory("/_test/flood").isEmpty());
+    // Nothing held more than a bound's worth of any answer (the demo server included).
+    EXPECT_LT(peakRssKb(false), 200 * 1024);  // -1 where unknown
+    // A page just under the bound still comes in whole.
+    EXPECT_EQ(pages.FetchPage(melee("/_test/huge/15"), kPageFile).size(), 15 * 1024 * 1024);
+
+    // A closed port: no connection at all, no page file.
+    const QTemporaryDir other;
+    const PageFiles fresh(other.path());
+    EXPECT_TRUE(fresh.FetchPage(QStringLiteral("http://127.0.0.1:1/x"), kPageFile).isEmpty() && !fresh.exists(kPageFile));
+}
+
+TEST_F(PageFetch, MemoryRoad)
+{
+    const QString feed = HttpGetText(site.roots().feed, QStringLiteral("utf-8")), gbk = memory("/_test/gbk", "GBK");
+    EXPECT_TRUE(feed.contains(u8s("欢迎使用")) && gbk.contains(u8s("魔兽争霸录像 GBK")));
+    EXPECT_EQ(HttpGetText(site.roots().feed, QStringLiteral("UTF-8")), feed);
+    EXPECT_EQ(memory("/_test/gbk", "gb2312"), gbk);
+    // Error pages come back; the request asks for a fresh page and sends no cookie.
+    EXPECT_TRUE(memory("/_test/status/500").contains(u8s("错误 500")));
+    const DemoRequest last = site.server().requests(QStringLiteral("melee")).last();
+    EXPECT_TRUE(last.headers.value("if-modified-since") == "0" && !last.headers.contains("cookie"));
+}
+
+TEST_F(PageFetch, TimeLimits)
+{
+    // The memory road gives up on a silent server within four seconds; the message loop runs meanwhile.
+    Watch silent(100);
+    EXPECT_TRUE(memory("/_test/silent").isEmpty());
+    EXPECT_TRUE(silent.took(2900, 4300) && silent.ticks >= 20) << silent.clock.elapsed() << " " << silent.ticks;
+    pages.setTimeoutMs(1500);
+    for (const char *route : {"/_test/silent", "/_test/slow"}) {
+        Watch watch(10);
+        FetchResult outcome;
+        EXPECT_TRUE(pages.FetchPage(melee(route), kPageFile, &outcome).isEmpty() && outcome.status == FetchResult::Status::TimedOut) << route;
+        // Nothing of the window's ran in the middle of the fetch.
+        EXPECT_TRUE(watch.took(1400, 5000) && watch.ticks == 0) << route << " " << watch.clock.elapsed() << " " << watch.ticks;
+    }
+    // With the size bound lifted, only the time limit ends a flood.
+    qint64 received = 0;
+    Watch flood(1000);
+    const FetchResult r = BlockingGet(melee("/_test/flood"), 1000, [&](const QByteArray &piece) { received += piece.size(); return true; },
+                                      qint64(1) << 40);
+    EXPECT_TRUE(r.status == FetchResult::Status::TimedOut && received > 0 && flood.took(0, 3000)) << flood.clock.elapsed();
+    // With the bound, the flood on the file road hits it long before a 2 s limit.
+    pages.setTimeoutMs(2000);
+    flood.clock.restart();
+    FetchResult outcome;
+    pages.FetchPage(melee("/_test/flood"), kPageFile, &outcome);
+    EXPECT_TRUE(outcome.status == FetchResult::Status::TooLarge && flood.took(0, 6000)) << flood.clock.elapsed();
 }
 
 TEST(SiteSettings, IniBesideTheProgramAndEnvironmentWhichWins)
 {
-    QTemporaryDir dir;
+    const QTemporaryDir dir;
     const QString ini = dir.filePath(QStringLiteral("quillmark.ini"));
     WriteBytes(ini, "[sites]\nmelee=http://melee.example/\ndota=http://dota.example\ndotamap=http://maps.example/dota\n");
     qputenv("QUILLMARK_FEED_URL", "http://feed.example/rss.xml");
@@ -248,19 +146,12 @@ TEST(SiteSettings, IniBesideTheProgramAndEnvironmentWhichWins)
     const SiteRoots r = ConfiguredSiteRoots(ini);
     qunsetenv("QUILLMARK_FEED_URL");
     qunsetenv("QUILLMARK_DOTA_ROOT");
-    EXPECT_EQ(r.melee, QStringLiteral("http://melee.example"));
-    EXPECT_EQ(r.dota, QStringLiteral("http://other.example"));
-    EXPECT_EQ(r.dotaMap, QStringLiteral("http://maps.example/dota/"));
-    EXPECT_EQ(r.feed, QStringLiteral("http://feed.example/rss.xml"));
-    EXPECT_TRUE(r.complete());
-
+    EXPECT_EQ(QStringList({r.melee, r.dota, r.dotaMap, r.feed}), QStringList({u8s("http://melee.example"), u8s("http://other.example"),
+                                                                              u8s("http://maps.example/dota/"), u8s("http://feed.example/rss.xml")}));
     // Nothing configured: the demo site fills every gap.
     const SiteRoots none = ConfiguredSiteRoots(dir.filePath(QStringLiteral("missing.ini")));
-    EXPECT_TRUE(none.empty());
-    SiteRoots demo;
-    demo.melee = QStringLiteral("a");
-    demo.feed = QStringLiteral("d");
-    const SiteRoots merged = MergeSiteRoots(r, demo);
-    EXPECT_EQ(merged.melee, r.melee);
+    EXPECT_TRUE(none.empty() && r.complete());
+    const SiteRoots demo{.melee = QStringLiteral("a"), .feed = QStringLiteral("d")};
+    EXPECT_EQ(MergeSiteRoots(r, demo).melee, r.melee);
     EXPECT_EQ(MergeSiteRoots(none, demo).feed, QStringLiteral("d"));
 }
