@@ -20,6 +20,56 @@
 #include <QTreeWidget>
 #include <QWebEngineSettings>
 
+namespace {
+// The panes are blank at start-up, and starting the web engine takes longer than
+// everything else the window does: the window is painted first and the engine
+// starts right after. A window not shown (or never painted) starts it on the
+// first turn of the event loop, or a little later.
+class PaneStarter final : public QObject {
+public:
+    PaneStarter(QWidget *window, const QList<WebPane *> &panes) : QObject(window), m_window(window)
+    {
+        for (WebPane *pane : panes)
+            m_panes.append(pane);
+        window->installEventFilter(this);
+        QTimer::singleShot(0, this, [this] {
+            if (!m_window->isVisible())
+                start();
+        });
+        QTimer::singleShot(kLatestStartMs, this, &PaneStarter::start);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_window && event->type() == QEvent::Paint && !m_due) {
+            m_due = true;
+            QTimer::singleShot(0, this, &PaneStarter::start);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    static constexpr int kLatestStartMs = 500;
+    void start()
+    {
+        m_window->removeEventFilter(this);
+        for (const QPointer<WebPane> &pane : std::as_const(m_panes))
+            if (pane)
+                pane->StartEngine();
+        deleteLater();
+    }
+    QWidget *m_window;
+    QList<QPointer<WebPane>> m_panes;
+    bool m_due = false;
+};
+
+void startPanesAfterFirstPaint(QWidget *window, const QList<WebPane *> &panes)
+{
+    new PaneStarter(window, panes);
+}
+} // namespace
+
 static void initWindowResources()
 {
     Q_INIT_RESOURCE(resources);  // pictures, skin and template live in a static library
@@ -85,7 +135,7 @@ void Form1::Form_Load()
 
     WebBrowser1->SetBaseUrl(QUrl(m_roots.melee + QLatin1Char('/')));
     WebBrowser2->SetBaseUrl(QUrl(m_roots.dota + QLatin1Char('/')));
-    WebBrowser1->settings()->setAttribute(QWebEngineSettings::ShowScrollBars, false);
+    WebBrowser1->SetScrollBars(false);
     WebBrowser2->SetSilent(true);
     WebBrowser1->Navigate(QStringLiteral("about:blank"));
     WebBrowser2->Navigate(QStringLiteral("about:blank"));
@@ -98,6 +148,7 @@ void Form1::Form_Load()
 
     Timer2->start();
     Timer4->start();
+    startPanesAfterFirstPaint(this, {WebBrowser1, WebBrowser2});
 }
 
 void Form1::WebBrowser1_DocumentComplete()

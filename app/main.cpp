@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QLoggingCategory>
 #include <memory>
 
@@ -13,10 +14,16 @@ int main(int argc, char **argv)
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillmark"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.quillmark.Quillmark"));
 
     std::unique_ptr<DemoSite> demo;
-    const SiteRoots roots =
-        StartSites(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("quillmark.ini")), demo);
+    const QString appDir = QCoreApplication::applicationDirPath();
+    const SiteRoots roots = StartSites(SiteIniPath(appDir), demo);
+    // Installed and on its own demo replay sites: "设置魔兽" opens in the demo game folder.
+    const bool onDemoSite = demo && (roots.melee == demo->roots().melee || roots.dota == demo->roots().dota);
+    if (const QString dir = InstalledDemoGameDir(appDir, onDemoSite);
+        !dir.isEmpty() && qEnvironmentVariableIsEmpty("QUILLMARK_GAME_DIALOG_DIR"))
+        qputenv("QUILLMARK_GAME_DIALOG_DIR", QFile::encodeName(dir));
 
     PageFiles pages(PageFiles::defaultFolder());
     Form1 window(roots, &pages, DesktopPlatform());

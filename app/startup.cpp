@@ -1,5 +1,9 @@
 #include "app/startup.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
 SiteRoots StartSites(const QString &iniPath, std::unique_ptr<DemoSite> &demo)
 {
     SiteRoots roots = ConfiguredSiteRoots(iniPath);
@@ -11,4 +15,23 @@ SiteRoots StartSites(const QString &iniPath, std::unique_ptr<DemoSite> &demo)
     qWarning("the demo site could not be started");
     demo.reset();
     return roots;
+}
+
+QString SiteIniPath(const QString &appDir)
+{
+    const QString beside = QDir(appDir).filePath(QStringLiteral("quillmark.ini"));
+    if (QFileInfo::exists(beside))
+        return beside;
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    return config.isEmpty() ? beside : QDir(config).filePath(QStringLiteral("Quillmark/quillmark.ini"));
+}
+
+QString InstalledDemoGameDir(const QString &appDir, bool onDemoSite)
+{
+    if (!onDemoSite || appDir.isEmpty())
+        return {};
+    const QFileInfo dir(QDir(appDir).filePath(QStringLiteral("../share/quillmark/demo-game")));
+    if (!dir.isDir() || !dir.isWritable())
+        return {};
+    return QDir::cleanPath(dir.absoluteFilePath());
 }

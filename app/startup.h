@@ -7,3 +7,15 @@
 #include <memory>
 
 SiteRoots StartSites(const QString &iniPath, std::unique_ptr<DemoSite> &demo);
+
+// The "quillmark.ini" to read: the one beside the executable when it is there (a
+// build tree, a copied program), else the user's own one in the configuration
+// folder (~/.config/Quillmark/quillmark.ini): an installed program's folder is not
+// the user's to write in.
+QString SiteIniPath(const QString &appDir);
+
+// The folder the game-path dialog opens in for an installed program that runs on
+// its own demo site: the demo game folder installed with it
+// (<prefix>/share/quillmark/demo-game for <prefix>/bin). Empty when the tool runs
+// on other sites, or the folder is missing or not writable (downloads go into it).
+QString InstalledDemoGameDir(const QString &appDir, bool onDemoSite);

@@ -3,6 +3,7 @@
 #include <QLoggingCategory>
 #include "web/httpget.h"
 
+#include <QChildEvent>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QWebEnginePage>
@@ -27,8 +28,16 @@ protected:
     void javaScriptAlert(const QUrl &securityOrigin, const QString &msg) override
     {
         emit m_pane->AlertShown(msg);
-        if (m_pane->AlertDialogs())
+        if (m_pane->AlertDialogs() && m_pane->TakeUserDialog())
             QWebEnginePage::javaScriptAlert(securityOrigin, msg);
+    }
+    bool javaScriptConfirm(const QUrl &securityOrigin, const QString &msg) override
+    {
+        return m_pane->TakeUserDialog() && QWebEnginePage::javaScriptConfirm(securityOrigin, msg);
+    }
+    bool javaScriptPrompt(const QUrl &securityOrigin, const QString &msg, const QString &defaultValue, QString *result) override
+    {
+        return m_pane->TakeUserDialog() && QWebEnginePage::javaScriptPrompt(securityOrigin, msg, defaultValue, result);
     }
     bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override
     {
@@ -52,12 +61,7 @@ private:
 
 WebPane::WebPane(QWidget *parent) : QWebEngineView(parent)
 {
-    setPage(new SilentPage(this));
     setContextMenuPolicy(Qt::NoContextMenu);
-    settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
-    // No page icons: asking a site for "/favicon.ico" is a request the user never caused.
-    settings()->setAttribute(QWebEngineSettings::AutoLoadIconsForPage, false);
-    settings()->setAttribute(QWebEngineSettings::TouchIconsEnabled, false);
     connect(this, &QWebEngineView::loadStarted, this, [this] { m_loading = true; });
     connect(this, &QWebEngineView::loadFinished, this, [this](bool) {
         if (m_largePending) {
@@ -74,6 +78,28 @@ WebPane::WebPane(QWidget *parent) : QWebEngineView(parent)
     });
 }
 
+void WebPane::StartEngine()
+{
+    if (m_started)
+        return;
+    m_started = true;
+    auto *page = new SilentPage(this);
+    page->silent = m_silent;
+    setPage(page);
+    settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+    // No page icons: asking a site for "/favicon.ico" is a request the user never caused.
+    settings()->setAttribute(QWebEngineSettings::AutoLoadIconsForPage, false);
+    settings()->setAttribute(QWebEngineSettings::TouchIconsEnabled, false);
+    settings()->setAttribute(QWebEngineSettings::ShowScrollBars, m_scrollBars);
+    if (!m_startUrl.isEmpty()) {
+        const QUrl target = m_startUrl;
+        m_startUrl.clear();
+        load(target);  // a write asked for meanwhile follows when it has loaded
+    } else if (m_pendingWrite) {
+        flush();
+    }
+}
+
 void WebPane::Navigate(const QString &url)
 {
     m_written.clear();
@@ -85,6 +111,10 @@ void WebPane::Navigate(const QString &url)
     if (url != u"about:blank" && !IsWebAddress(target))
         return;
     m_loading = true;
+    if (!m_started) {
+        m_startUrl = target;
+        return;
+    }
     load(target);
 }
 
@@ -100,6 +130,11 @@ void WebPane::WriteDocument(const QString &html)
 
 void WebPane::flush()
 {
+    if (!m_started) {
+        m_pendingWrite = true;  // written once the engine is up
+        m_loading = true;
+        return;
+    }
     m_pendingWrite = false;
     m_loading = true;
     ++m_serial;
@@ -149,7 +184,38 @@ void WebPane::writeLarge()
     });
 }
 
+bool WebPane::TakeUserDialog()
+{
+    const bool allowed = m_userInput;
+    m_userInput = false;
+    return allowed;
+}
+
+// The engine's surface is a child widget: presses reach it, not the pane.
+void WebPane::childEvent(QChildEvent *event)
+{
+    if (event->added())
+        event->child()->installEventFilter(this);
+    QWebEngineView::childEvent(event);
+}
+
+bool WebPane::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::KeyPress)
+        m_userInput = true;
+    return QWebEngineView::eventFilter(watched, event);
+}
+
 void WebPane::SetSilent(bool silent)
 {
-    static_cast<SilentPage *>(page())->silent = silent;
+    m_silent = silent;
+    if (m_started)
+        static_cast<SilentPage *>(page())->silent = silent;
+}
+
+void WebPane::SetScrollBars(bool shown)
+{
+    m_scrollBars = shown;
+    if (m_started)
+        settings()->setAttribute(QWebEngineSettings::ShowScrollBars, shown);
 }

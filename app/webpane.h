@@ -2,7 +2,8 @@
 // An HTML pane of the window. "Writing into the document" waits until the blank
 // page has loaded, then sets the written text as the document, based at a site
 // address (never a file: or qrc: one). In silent mode script errors go to the log,
-// never to the user.
+// never to the user. The pane makes its page (and so starts the web engine) only
+// when StartEngine is called; what it is told before is done then.
 #include <QUrl>
 #include <QWebEngineView>
 
@@ -11,9 +12,15 @@ class WebPane : public QWebEngineView {
 public:
     explicit WebPane(QWidget *parent = nullptr);
 
+    // Makes the pane's page and carries out the navigation and the writing asked
+    // for until now. Only the first call does anything.
+    void StartEngine();
+    bool EngineStarted() const { return m_started; }
+
     void Navigate(const QString &url);          // "about:blank" or an http(s) address
     void WriteDocument(const QString &html);   // appends to what was written since the last navigation
     void SetSilent(bool silent);
+    void SetScrollBars(bool shown);
     void SetBaseUrl(const QUrl &base) { m_base = base; }
     QString WrittenText() const { return m_written; }
     bool Loading() const { return m_loading; }
@@ -24,6 +31,10 @@ public:
     // Whether a script's alert shows a message box (AlertShown is emitted either way).
     void SetAlertDialogs(bool show) { m_alertDialogs = show; }
     bool AlertDialogs() const { return m_alertDialogs; }
+    // A script's dialog box (alert, confirm, prompt) shows only in answer to a
+    // click or key press in the pane, one box per press: a page never holds the
+    // window with boxes of its own accord.
+    bool TakeUserDialog();
 
     // A written text whose address form (percent-encoded UTF-8) fits in this many
     // characters becomes the document at once; a larger one (the engine takes at
@@ -40,10 +51,19 @@ signals:
     void ConsoleMessage(int level, const QString &message, int line, const QString &source);
     void AlertShown(const QString &text);
 
+protected:
+    void childEvent(QChildEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    bool m_userInput = false;  // a press in the pane not yet answered by a dialog box
     void flush();
     void writeLarge();
     QUrl m_base;
+    QUrl m_startUrl;              // navigation asked for before the engine started
+    bool m_started = false;
+    bool m_silent = false;
+    bool m_scrollBars = true;
     QString m_written;
     bool m_loading = false;
     bool m_pendingWrite = false;

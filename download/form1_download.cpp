@@ -18,10 +18,14 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QPointer>
 #include <QStandardPaths>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 
 #include <climits>
+#include <memory>
 
 namespace {
 const QString kNoGamePath = QStringLiteral("请先设置 魔兽路径 ！");
@@ -38,6 +42,69 @@ QString ProgressTextWithoutLength(qint64 written)
 {
     return QStringLiteral("下载 ") + QString::number(double(written) / 1024.0, 'f', 3) + QStringLiteral(" KB");
 }
+
+// The progress line takes the place of the box's text within its document: a
+// new document for every 1 KiB chunk (setPlainText) would cost more than the
+// transfer itself. The box is read-only, so it keeps no undo steps.
+void ShowProgressLine(QPlainTextEdit *box, const QString &text)
+{
+    QTextDocument *document = box->document();
+    document->setUndoRedoEnabled(false);
+    QTextCursor cursor(document);
+    cursor.beginEditBlock();
+    cursor.setPosition(0);  // by position: select(Document) would lay the old text out first
+    cursor.setPosition(document->characterCount() - 1, QTextCursor::KeepAnchor);
+    cursor.insertText(text);
+    cursor.endEditBlock();
+}
+
+// Chunks come far faster than the screen changes: the bar and the box take each
+// chunk's value at once, but paint at most once a frame. Left to themselves the
+// bar would repaint on every step it grows, and the box would wait behind the
+// transfer's own events to paint at all. The hold never outlasts a frame, so a
+// slow or stalled answer still shows its last value.
+class ProgressPainter {
+public:
+    ProgressPainter(QWidget *bar, QPlainTextEdit *box) : m_bar(bar), m_box(box)
+    {
+        m_frame.setSingleShot(true);
+        m_frame.setInterval(kFrameMs);
+        QObject::connect(&m_frame, &QTimer::timeout, [this] { release(); });
+    }
+    ~ProgressPainter() { release(); }
+    void hold()
+    {
+        if (m_holding || !m_bar || !m_box)
+            return;
+        m_holding = true;
+        m_bar->setUpdatesEnabled(false);
+        m_box->viewport()->setUpdatesEnabled(false);
+        m_frame.start();
+    }
+    // Paints now (the last chunk) instead of at the end of the frame.
+    void release()
+    {
+        m_frame.stop();
+        if (!m_holding)
+            return;
+        m_holding = false;
+        if (m_bar) {
+            m_bar->setUpdatesEnabled(true);
+            m_bar->repaint();
+        }
+        if (m_box) {
+            m_box->viewport()->setUpdatesEnabled(true);
+            m_box->viewport()->repaint();
+        }
+    }
+
+private:
+    static constexpr int kFrameMs = 15;
+    QPointer<QWidget> m_bar;
+    QPointer<QPlainTextEdit> m_box;
+    QTimer m_frame;
+    bool m_holding = false;
+};
 
 GameLauncher *LauncherOf(const Platform &platform)
 {
@@ -134,24 +201,30 @@ void Form1::StartInetGet(const QString &url)
     const auto kind = DownloadStep == 0 ? FileTransfer::Kind::Replay : FileTransfer::Kind::Map;
     auto *transfer = new FileTransfer(url, TargetPath, kind, this);
     Transfer = transfer;
-    connect(transfer, &FileTransfer::progress, this, [this](qint64 written, qint64 announced) {
+    auto painter = std::make_shared<ProgressPainter>(ProgressBar1, Text6);
+    connect(transfer, &FileTransfer::progress, this, [this, painter](qint64 written, qint64 announced) {
         if (m_unloaded)
             return;
         if (announced < 0) {
+            painter->hold();
             ProgressBar1->setRange(0, 0);  // no length: the bar only shows that data flows
-            Text6->setPlainText(ProgressTextWithoutLength(written));
+            ShowProgressLine(Text6, ProgressTextWithoutLength(written));
             return;
         }
         if (written == 0) {
             ProgressBar1->setRange(0, int(qMin<qint64>(announced, INT_MAX)));
             ProgressBar1->setValue(0);
-            Text6->setPlainText(ProgressStartText(announced));
+            ShowProgressLine(Text6, ProgressStartText(announced));
             return;
         }
+        painter->hold();
         ProgressBar1->setValue(int(qMin<qint64>(written, INT_MAX)));
-        Text6->setPlainText(ProgressText(written, announced));
+        ShowProgressLine(Text6, ProgressText(written, announced));
+        if (written >= announced)
+            painter->release();
     });
-    connect(transfer, &FileTransfer::finished, this, [this, transfer](const FetchResult &result) {
+    connect(transfer, &FileTransfer::finished, this, [this, transfer, painter](const FetchResult &result) {
+        painter->release();
         if (Transfer == transfer)
             Transfer = nullptr;
         transfer->deleteLater();

@@ -8,14 +8,20 @@ Writes into app/resources/:
   crown_gold.gif crown_silver.gif  20x20 animated crowns (looping)
   quillmark.qss                 main window style sheet
 
+and into packaging/icons/ the same icon design as PNG files for the desktop's
+icon theme: quillmark-16.png ... quillmark-256.png (16, 32, 48, 64, 128, 256 px).
+
 Standard library only. Shapes are drawn as point predicates and rendered
 with 4x4 supersampling, then quantised (median cut) where a palette is needed.
 """
 import math
 import os
 import struct
+import zlib
 
 OUT_DIR = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "app", "resources")
+ICON_DIR = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "packaging", "icons")
+ICON_PNG_SIZES = (16, 32, 48, 64, 128, 256)
 
 # Window background of the skin; also the matte behind soft GIF edges.
 WINDOW_BG = (0xE6, 0xEC, 0xF2)
@@ -426,6 +432,27 @@ def write_ico(path, images):
 
 
 # --------------------------------------------------------------------------
+# PNG encoder (8-bit RGBA, no filtering: the icons are small)
+# --------------------------------------------------------------------------
+
+def write_png(path, w, h, rgba):
+    def chunk(kind, data):
+        return (struct.pack(">I", len(data)) + kind + data
+                + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
+    raw = bytearray()
+    for y in range(h):
+        raw.append(0)
+        for p in rgba[y * w:(y + 1) * w]:
+            raw += bytes(p if p[3] else (0, 0, 0, 0))
+    png = (b"\x89PNG\r\n\x1a\n"
+           + chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 6, 0, 0, 0))
+           + chunk(b"IDAT", zlib.compress(bytes(raw), 9))
+           + chunk(b"IEND", b""))
+    with open(path, "wb") as f:
+        f.write(png)
+
+
+# --------------------------------------------------------------------------
 # Pictures
 # --------------------------------------------------------------------------
 
@@ -489,6 +516,14 @@ def make_icon():
         for bpp in (4, 8, 32):
             images.append((size, px, bpp))
     write_ico(os.path.join(OUT_DIR, "quillmark.ico"), images)
+
+
+def make_icon_pngs():
+    """The application icon for the desktop's icon theme, one PNG per size."""
+    os.makedirs(ICON_DIR, exist_ok=True)
+    for size in ICON_PNG_SIZES:
+        write_png(os.path.join(ICON_DIR, "quillmark-%d.png" % size), size, size,
+                  render(size, size, icon_layers(size), scale=size))
 
 
 W, H = 50, 56
@@ -725,6 +760,7 @@ QToolTip {
 
 def main():
     make_icon()
+    make_icon_pngs()
     for name, fn in (("human", human), ("nightelf", nightelf),
                      ("orc", orc), ("undead", undead)):
         write_gif(os.path.join(OUT_DIR, name + ".gif"), W, H, [render(W, H, fn())])

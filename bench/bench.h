@@ -1,0 +1,86 @@
+#pragma once
+// Shared by the figures of bench_all: a row of the table, the quiet platform
+// doubles the window needs, and small timing helpers.
+#include "app/form1.h"
+#include "platform/platform.h"
+
+#include <QEventLoop>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <chrono>
+#include <functional>
+#include <optional>
+
+struct BenchRow {
+    QString figure;
+    QString measured;
+    QString reference;
+    QString ratio;
+    QString target;
+    int met = -1;  // 1 met, 0 not met, -1 no target
+};
+
+// Prints a row on stdout for the parent process to collect.
+void EmitRow(const BenchRow &row);
+
+// The figures, each run in a process of its own (bench_all --figure NAME).
+void FigureListing();
+void FigureDotaClick();
+void FigureDownload();
+void FigureMemory();
+void FigureIdle(int seconds);
+void FigureLocal();
+void FigureText();
+// Child processes of the start-up figure: print "SHOWN" when the window is up.
+int StartupChild(bool bare);
+
+class QuietDialogs final : public Dialogs {
+public:
+    QStringList messages;
+    std::function<void()> onMessage;
+    void MsgBox(QWidget *, const QString &text, const QString &) override
+    {
+        messages << text;
+        if (onMessage)
+            onMessage();
+    }
+    std::optional<QString> InputBox(QWidget *, const QString &, const QString &) override { return std::nullopt; }
+    std::optional<QString> OpenFile(QWidget *, const QString &, const QString &) override { return std::nullopt; }
+};
+class NoOpener final : public UrlOpener {
+public:
+    bool Open(const QUrl &) override { return false; }
+};
+class NoExit final : public ProgramExit {
+public:
+    void ExitNow(int) override {}
+};
+class NoLaunch final : public GameLauncher {
+public:
+    bool Start(const LaunchPlan &, QString *) override { return true; }
+};
+struct QuietPlatform {
+    QuietDialogs dialogs;
+    NoOpener opener;
+    NoExit exit;
+    NoLaunch launcher;
+    Platform platform() { return Platform{&dialogs, &opener, &exit, &launcher}; }
+};
+
+using BenchClock = std::chrono::steady_clock;
+inline double MsSince(BenchClock::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(BenchClock::now() - start).count();
+}
+
+// Runs the event loop until `done` holds or `ms` pass; returns done().
+bool SpinUntil(const std::function<bool()> &done, int ms);
+// Runs the event loop for `ms`, doing nothing of its own.
+void Idle(int ms);
+
+// Fetches `url` with curl into `file`; milliseconds, or -1 on failure.
+double CurlMs(const QString &url, const QString &file);
+
+QString Ms(double ms);
+QString Ratio(double r);

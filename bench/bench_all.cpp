@@ -1,0 +1,254 @@
+// One command, one table: every timing of the tool beside a reference measured
+// in the same run, their ratio and its target. Each figure runs in a process of
+// its own, so that one figure's memory, caches and web engine leave the next
+// alone. A missed target is reported, never a failure: the command exits 0
+// unless it cannot run at all.
+//
+//   bench_all                  the whole table (about two minutes)
+//   bench_all --idle-seconds N the idle figure over N seconds instead of 30
+//   bench_all --figure NAME    one figure's rows (listing, dotaclick, download,
+//                              memory, idle, local, text)
+#include "bench/bench.h"
+
+#include <QApplication>
+#include <QDate>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QSysInfo>
+#include <QThread>
+#include <cstdio>
+#include <thread>
+
+void EmitRow(const BenchRow &r)
+{
+    const QStringList fields{QStringLiteral("ROW"), r.figure, r.measured, r.reference, r.ratio, r.target,
+                             QString::number(r.met)};
+    std::printf("%s\n", fields.join(u'\t').toUtf8().constData());
+    std::fflush(stdout);
+}
+
+bool SpinUntil(const std::function<bool()> &done, int ms)
+{
+    if (done())
+        return true;
+    QEventLoop loop;
+    QTimer check, guard;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    QObject::connect(&guard, &QTimer::timeout, &loop, &QEventLoop::quit);
+    check.start(1);
+    guard.setSingleShot(true);
+    guard.start(ms);
+    loop.exec();
+    return done();
+}
+
+void Idle(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+double CurlMs(const QString &url, const QString &file)
+{
+    const QString curl = QStandardPaths::findExecutable(QStringLiteral("curl"));
+    if (curl.isEmpty())
+        return -1;
+    QProcess process;
+    const auto start = BenchClock::now();
+    process.start(curl, {QStringLiteral("-s"), QStringLiteral("-f"), QStringLiteral("-o"), file, url});
+    if (!process.waitForFinished(60 * 1000) || process.exitCode() != 0)
+        return -1;
+    return MsSince(start);
+}
+
+QString Ms(double ms)
+{
+    return ms < 0 ? QStringLiteral("failed") : QString::number(ms, 'f', ms < 10 ? 2 : 1) + QStringLiteral(" ms");
+}
+
+QString Ratio(double r)
+{
+    return QString::number(r, 'f', 2) + QStringLiteral("×");
+}
+
+namespace {
+
+void setBenchEnvironment()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu --disable-background-networking --no-first-run");
+    if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
+        qputenv("QT_LOGGING_RULES", "qt.webenginecontext.debug=false;js.debug=false");
+}
+
+QString cpuModel()
+{
+    QFile f(QStringLiteral("/proc/cpuinfo"));
+    if (f.open(QIODevice::ReadOnly))
+        for (const QByteArray &line : f.readAll().split('\n'))
+            if (line.startsWith("model name"))
+                return QString::fromUtf8(line.mid(line.indexOf(':') + 1).trimmed());
+    return QStringLiteral("unknown CPU");
+}
+
+// Runs `bench_all args`; the rows it printed (a row "failed" when it printed none).
+QList<BenchRow> runChild(const QString &self, const QStringList &args, const QString &figure, int timeoutMs)
+{
+    QProcess child;
+    child.setProcessChannelMode(QProcess::SeparateChannels);
+    child.setStandardErrorFile(QProcess::nullDevice());
+    child.start(self, args);
+    if (!child.waitForFinished(timeoutMs)) {
+        child.kill();
+        child.waitForFinished(5000);
+    }
+    QList<BenchRow> rows;
+    for (const QByteArray &line : child.readAllStandardOutput().split('\n')) {
+        const QStringList f = QString::fromUtf8(line).split(u'\t');
+        if (f.size() == 7 && f[0] == u"ROW")
+            rows.append(BenchRow{f[1], f[2], f[3], f[4], f[5], f[6].toInt()});
+    }
+    if (rows.isEmpty())
+        rows.append(BenchRow{figure, QStringLiteral("failed"), QString(), QString(), QString(), -1});
+    return rows;
+}
+
+// From the start of a process to its line `marker`; -1 when it never came.
+double timeToLine(const QString &self, const QStringList &args, const QByteArray &marker, double *engineMs = nullptr)
+{
+    QProcess child;
+    child.setStandardErrorFile(QProcess::nullDevice());
+    const auto start = BenchClock::now();
+    child.start(self, args);
+    double ms = -1;
+    QByteArray out;
+    while (child.waitForReadyRead(30 * 1000) || child.bytesAvailable() > 0) {
+        out += child.readAll();
+        if (ms < 0 && out.contains(marker))
+            ms = MsSince(start);
+        if (engineMs && out.contains("ENGINE\n")) {
+            *engineMs = MsSince(start);
+            break;
+        }
+        if (!engineMs && ms >= 0)
+            break;
+    }
+    if (!child.waitForFinished(15 * 1000)) {
+        child.kill();
+        child.waitForFinished(5000);
+    }
+    return ms;
+}
+
+QList<BenchRow> startupRows(const QString &self)
+{
+    constexpr int kRounds = 3;
+    double bestForm = -1, bestBare = -1, bestEngine = -1;
+    auto keep = [](double &best, double v) {
+        if (v >= 0 && (best < 0 || v < best))
+            best = v;
+    };
+    timeToLine(self, {QStringLiteral("--startup-child"), QStringLiteral("bare")}, "SHOWN\n");  // warm the disk cache
+    for (int r = 0; r < kRounds; ++r) {
+        double engine = -1;
+        keep(bestForm, timeToLine(self, {QStringLiteral("--startup-child"), QStringLiteral("form")}, "SHOWN\n", &engine));
+        keep(bestEngine, engine);
+        keep(bestBare, timeToLine(self, {QStringLiteral("--startup-child"), QStringLiteral("bare")}, "SHOWN\n"));
+    }
+    const double ratio = bestForm / bestBare;
+    const bool ok = bestForm > 0 && bestBare > 0;
+    return {BenchRow{QStringLiteral("start-up to Form1 painted (process start; best of 3)"), Ms(bestForm),
+                     Ms(bestBare) + QStringLiteral(" bare QWebEngineView, about:blank loaded"),
+                     ok ? Ratio(ratio) : QString(), QStringLiteral("≤ 0.60×"), ok ? int(ratio <= 0.6) : 0},
+            BenchRow{QStringLiteral("  (start-up to the minimap pane's script written)"), Ms(bestEngine),
+                     Ms(bestBare), ok && bestEngine > 0 ? Ratio(bestEngine / bestBare) : QString(), QStringLiteral("—"), -1}};
+}
+
+void printTable(const QList<BenchRow> &rows, int idleSeconds)
+{
+    std::printf("\nQuillmark benchmarks, %s, %d cores (nproc), %s, Qt %s; idle figure over %d s\n\n",
+                qPrintable(QDate::currentDate().toString(Qt::ISODate)), QThread::idealThreadCount(),
+                qPrintable(cpuModel()), qVersion(), idleSeconds);
+    std::printf("| figure | measured | reference | ratio | target | verdict |\n");
+    std::printf("|---|---|---|---|---|---|\n");
+    for (const BenchRow &r : rows) {
+        const char *verdict = r.met == 1 ? "met" : r.met == 0 ? "NOT met" : "—";
+        std::printf("| %s | %s | %s | %s | %s | %s |\n", r.figure.toUtf8().constData(), r.measured.toUtf8().constData(),
+                    r.reference.toUtf8().constData(), r.ratio.toUtf8().constData(), r.target.toUtf8().constData(),
+                    verdict);
+    }
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    setBenchEnvironment();
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+
+    if (args.size() == 2 && args[0] == u"--startup-child")
+        return StartupChild(args[1] == u"bare");
+
+    int idleSeconds = 30;
+    if (const qsizetype at = args.indexOf(QStringLiteral("--idle-seconds")); at >= 0 && at + 1 < args.size())
+        idleSeconds = qMax(1, args[at + 1].toInt());
+
+    if (args.size() >= 2 && args[0] == u"--figure") {
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+        QApplication app(argc, argv);
+        const QString name = args[1];
+        if (name == u"listing")
+            FigureListing();
+        else if (name == u"dotaclick")
+            FigureDotaClick();
+        else if (name == u"download")
+            FigureDownload();
+        else if (name == u"memory")
+            FigureMemory();
+        else if (name == u"idle")
+            FigureIdle(idleSeconds);
+        else if (name == u"local")
+            FigureLocal();
+        else if (name == u"text")
+            FigureText();
+        else
+            return 2;
+        return 0;
+    }
+
+    QCoreApplication app(argc, argv);
+    const QString self = QCoreApplication::applicationFilePath();
+    if (QStandardPaths::findExecutable(QStringLiteral("curl")).isEmpty())
+        std::fprintf(stderr, "curl is not installed (apt-get install curl): the curl references fail\n");
+    QList<BenchRow> rows;
+    auto figure = [&](const char *name, const char *label, int timeoutMs) {
+        std::fprintf(stderr, "running %s...\n", name);
+        rows += runChild(self, {QStringLiteral("--figure"), QString::fromLatin1(name), QStringLiteral("--idle-seconds"),
+                                QString::number(idleSeconds)},
+                         QString::fromUtf8(label), timeoutMs);
+    };
+    std::fprintf(stderr, "running startup...\n");
+    rows += startupRows(self);
+    figure("listing", "menu command to its 20 rows", 60 * 1000);
+    figure("dotaclick", "DotA row click to the template's scripts", 90 * 1000);
+    figure("download", "8 MiB map download", 120 * 1000);
+    figure("memory", "resident memory after 20 pages", 120 * 1000);
+    figure("idle", "idle CPU", (idleSeconds + 60) * 1000);
+    figure("text", "HtmlToText and listing parsers", 120 * 1000);
+    figure("local", "local replay listing", 120 * 1000);
+    printTable(rows, idleSeconds);
+    return 0;
+}
