@@ -141,6 +141,7 @@ public:
     void sxdasd_Click();
     void sais_Click();
     void DotaSearch(int type);
+    void ApplyMeleeLayout();
     void ApplyDotaLayout(int listWidth);
     void Timer2_Timer();
 

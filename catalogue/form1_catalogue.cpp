@@ -28,14 +28,8 @@ Form1::ListingLoad Form1::LoadReplayList(const QString &url)
     if (!dota && !melee)
         return load;
 
-    if (melee) {
-        WebBrowser2->hide();
-        setWidthTw(ListView1, WindowWidth() - 100);
-        const int widths[4] = {1000, 2000, 6000, 2500};
-        for (int i = 0; i < 4; ++i)
-            ListView1->setColumnWidth(i, Px(widths[i]));
-        Picture7->hide();
-    }
+    if (melee)
+        ApplyMeleeLayout();
     Command1->setEnabled(true);
 
     ListingUrl = url;
@@ -131,6 +125,17 @@ void Form1::search_Click()
     if (!keywords)
         return;
     MeleeCategory(QStringLiteral("/Search.aspx?str=") + *keywords);
+}
+
+// Every melee page lays the list out again, also pages appended by paging.
+void Form1::ApplyMeleeLayout()
+{
+    WebBrowser2->hide();
+    setWidthTw(ListView1, WindowWidth() - 100);
+    const int widths[4] = {1000, 2000, 6000, 2500};
+    for (int i = 0; i < 4; ++i)
+        ListView1->setColumnWidth(i, Px(widths[i]));
+    Picture7->hide();
 }
 
 void Form1::ApplyDotaLayout(int listWidth)

@@ -2,8 +2,6 @@
 // pane of a local row, both read from the replay files themselves.
 #include "app/form1.h"
 
-#include "app/layoutmath.h"
-#include "app/splitterbar.h"
 #include "app/webpane.h"
 #include "local/localreplays.h"
 
@@ -25,12 +23,7 @@ void Form1::localreplays_Click()
     // nothing to fetch and nothing to page.
     StartListing(QStringLiteral("local"), QString());
     Timer2->stop();
-    WebBrowser2->hide();
-    Picture7->hide();
-    setWidthTw(ListView1, WindowWidth() - 100);
-    const int widths[4] = {1000, 2000, 6000, 2500};
-    for (int i = 0; i < 4; ++i)
-        ListView1->setColumnWidth(i, Px(widths[i]));
+    ApplyMeleeLayout();
     Form_Resize();
 
     const QList<LocalReplayFile> files = LocalReplayFiles(GameFolder);

@@ -10,12 +10,29 @@ FUZZ_SECONDS=${QUILLMARK_FUZZ_SECONDS:-5}   # per fuzz target
 
 SUMMARY=""
 START=$(date +%s)
+PASSED=0
+FAILED=0
+
+# ctest_counted <ctest args...>: runs ctest and adds its counts to the totals.
+ctest_counted() {
+    out=$(mktemp)
+    ctest "$@" 2>&1 | tee "$out"
+    line=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests failed out of [0-9]+' "$out" | tail -n 1)
+    rm -f "$out"
+    [ -n "$line" ] || return 1
+    failed=$(echo "$line" | sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\1/')
+    total=$(echo "$line" | sed -E 's/.* out of ([0-9]+).*/\1/')
+    PASSED=$((PASSED + total - failed))
+    FAILED=$((FAILED + failed))
+    [ "$failed" -eq 0 ]
+}
 
 summary() {
     echo
     echo "== scripts/test.sh summary =="
     printf '%s' "$SUMMARY"
     echo "total: $(( $(date +%s) - START ))s"
+    echo "ctest: $PASSED passed, $FAILED failed"
 }
 
 # phase <name> <command...>: runs the command, notes its time, stops on failure.
@@ -41,7 +58,8 @@ phase() {
 release() {
     cmake -S . -B build -DCMAKE_BUILD_TYPE=Release &&
         cmake --build build -j2 &&
-        QUILLMARK_SCREENSHOTS="$ROOT/build/screenshots" ctest --test-dir build --output-on-failure
+        export QUILLMARK_SCREENSHOTS="$ROOT/build/screenshots" &&
+        ctest_counted --test-dir build --output-on-failure
 }
 
 # The sanitizers with gcc, -O1 and Qt's own assertions on; the tests that load the
@@ -52,8 +70,8 @@ sanitized() {
     cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" \
         -DQUILLMARK_SANITIZE=ON -DQUILLMARK_BUILD_BENCH=OFF &&
         cmake --build build-asan -j2 &&
-        ASAN_OPTIONS=${ASAN_OPTIONS:-quarantine_size_mb=32} UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-            ctest --test-dir build-asan --output-on-failure -LE webengine
+        export ASAN_OPTIONS="${ASAN_OPTIONS:-quarantine_size_mb=32}" UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 &&
+        ctest_counted --test-dir build-asan --output-on-failure -LE webengine
 }
 
 fuzzing() {
