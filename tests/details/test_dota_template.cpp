@@ -117,6 +117,7 @@ TEST_F(DotaPane, RichPageInALargeDocument)
         {"T('#enditem .endhero')", "(最后装备) 剑圣"}, {"document.getElementById('commendno').title", "已经有9位玩家评定该录像很强大."},
         {"convertdata('|cffff0000Red|r|nX<b>')", "<span style=\"color:#ff0000\">Red</span><br />X&lt;b&gt;"},
         {"(clickreplaymenu(document.getElementById('menu_vodbody'), 'vodbody', 'short'), T('#vodbody')[0])", "本录像暂无VOD"}});
+    js(u8s("document.getElementById('menu_gameinfo').click()"));  // back to the players' tab
     js(u8s("document.getElementById('showwinner').click()")), WaitFor([&] { return !alerts.isEmpty(); });
     EXPECT_EQ(alerts, QStringList({u8s("Winner is :\n\n\t天灾军团\t")}));
 
