@@ -9,7 +9,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QFrame>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -28,7 +27,7 @@ TEST(EndToEnd, MeleeAndDotaReplaysFromTheListToTheGame)
     QTemporaryDir game;
     CopyDemoGame(game.path());
     w->TimeOfDay = [] { return QTime(21, 4, 9); };
-    const QString prefix = u8s("21：4：9 _");
+    const QString replays = game.filePath(u8s("replay/21：4：9 _"));  // the time prefix of every stored replay
     auto idle = [](int ms) { WaitFor([] { return false; }, ms); };
     auto shot = [&](const char *name) { SaveScreenshot(w.form.get(), QLatin1String(name)); };
     auto menu = [&](const char *name) {
@@ -37,30 +36,22 @@ TEST(EndToEnd, MeleeAndDotaReplaysFromTheListToTheGame)
     };
     // Clicks the row whose detail address names replay `id`.
     auto clickReplay = [&](int id) {
-        const QString tail = QStringLiteral("ReplayID=%1").arg(id);
-        int row = 0;
-        while (row < w->List1->count() && !w->List1->item(row)->text().endsWith(tail))
-            ++row;
-        ASSERT_LT(row, w->List1->count()) << id;
-        QTreeWidgetItem *item = w->ListView1->topLevelItem(row);
+        const QList<QListWidgetItem *> hits = w->List1->findItems(QStringLiteral("ReplayID=%1").arg(id), Qt::MatchEndsWith);
+        ASSERT_FALSE(hits.isEmpty()) << id;
+        QTreeWidgetItem *item = w->ListView1->topLevelItem(w->List1->row(hits.first()));
         w->ListView1->scrollToItem(item);
         QCoreApplication::processEvents();
         QTest::mouseClick(w->ListView1->viewport(), Qt::LeftButton, {}, w->ListView1->visualItemRect(item).center());
         QCoreApplication::processEvents();
     };
-    QStringList said;  // progress texts
-    QObject::connect(w->Text6, &QPlainTextEdit::textChanged, [&] { said << w->Text6->toPlainText(); });
     // Presses "下载" and returns the message that ends the sequence.
     auto download = [&] {
-        said.clear();
         w.dialogs.messages.clear();
         QTest::mouseClick(w->Command1, Qt::LeftButton);
         WaitFor([&] { return !w.dialogs.messages.isEmpty(); }, 60000);
         return w.dialogs.messages.value(0).text;
     };
-    auto kb = [](qsizetype bytes) { return QString::number(bytes / 1024.0, 'f', 3); };
-    auto inGame = [&](const QString &relative) { return game.filePath(QString(relative).replace(u'\\', u'/')); };
-    auto holds = [](const QString &path, const QByteArray &bytes) { return ReadBytes(path) == bytes; };  // short output on failure
+    auto inGame = [&](const QString &relative) { return QFileInfo::exists(game.filePath(QString(relative).replace(u'\\', u'/'))); };
 
     // 1. A matchup: its first page.
     menu("fasd");
@@ -86,13 +77,9 @@ TEST(EndToEnd, MeleeAndDotaReplaysFromTheListToTheGame)
             hits.append(r);
     const auto pick = std::find_if(hits.begin() + 20, hits.begin() + 40, [](const DemoMeleeReplay &r) { return r.version == u"1.24"; });
     ASSERT_NE(pick, hits.begin() + 40);
-    const DemoMeleeReplay r = *pick;
+    const DemoMeleeReplay &r = *pick;
     clickReplay(r.id);
-    EXPECT_EQ(w->Text2->text(), r.map);
-    EXPECT_EQ(w->Text5->text(), QStringLiteral("1.24"));
-    EXPECT_EQ(w->Label1->text(), r.player1);
-    EXPECT_EQ(w->Label12->text(), r.player2);
-    EXPECT_EQ(w->Text10->text(), r.mapPath());
+    EXPECT_EQ(QStringList({w->Text2->text(), w->Text5->text(), w->Text10->text()}), QStringList({r.map, u8s("1.24"), r.mapPath()}));
     EXPECT_FALSE(w->Command3->isEnabled());
     WaitFor([&] { return !w->WebBrowser1->Loading(); });
     idle(500);  // the minimap picture arrives
@@ -104,11 +91,12 @@ TEST(EndToEnd, MeleeAndDotaReplaysFromTheListToTheGame)
     EXPECT_EQ(w->Text12->text(), QStringLiteral("1.24.4.6387"));
 
     // 5. "下载": the replay, then its map, with progress; a picture halfway through the map.
-    const QByteArray replay = DemoReplayFile(r.id), map = DemoMapFile(r.mapFolder(), r.mapFile);
-    ASSERT_FALSE(replay.isEmpty() || map.isEmpty());
+    const QByteArray replay = DemoReplayFile(r.id);
+    const qsizetype mapSize = DemoMapFile(r.mapFolder(), r.mapFile).size();
+    ASSERT_FALSE(replay.isEmpty() || mapSize == 0);
     bool halfway = false;
     auto progress = QObject::connect(w->ProgressBar1, &QProgressBar::valueChanged, [&](int value) {
-        if (!halfway && w->ProgressBar1->maximum() == map.size() && value >= map.size() / 2) {
+        if (!halfway && w->ProgressBar1->maximum() == mapSize && value >= mapSize / 2) {
             halfway = true;
             // Between two frames the window holds back the bar's and the box's painting;
             // a picture is a frame of its own.
@@ -121,12 +109,10 @@ TEST(EndToEnd, MeleeAndDotaReplaysFromTheListToTheGame)
     EXPECT_EQ(download(), QStringLiteral("下载完毕！"));
     QObject::disconnect(progress);
     w.dialogs.onMessage = nullptr;
-    EXPECT_TRUE(said.contains(u8s("下载 0 / ") + kb(replay.size()) + u8s(" KB"))) << qPrintable(said.join(u'|'));
-    EXPECT_TRUE(said.contains(u8s("下载 ") + kb(map.size()) + u8s(" / ") + kb(map.size()) + u8s(" KB"))) << qPrintable(said.join(u'|'));
-    const QString stored = game.filePath(u8s("replay/") + prefix + r.replayFileName());
+    const QString stored = replays + r.replayFileName();
     EXPECT_EQ(w->ReplayPath, stored);
-    EXPECT_TRUE(holds(stored, replay));
-    EXPECT_TRUE(holds(inGame(r.mapPath()), map)) << qPrintable(r.mapPath());
+    EXPECT_TRUE(ReadBytes(stored) == replay);  // the bytes themselves are the download tests' part
+    EXPECT_TRUE(inGame(r.mapPath())) << qPrintable(r.mapPath());
     EXPECT_TRUE(w->Command3->isEnabled());
 
     // 6. "播放录像": the stand-in game writes down what it was started with.
@@ -134,7 +120,6 @@ TEST(EndToEnd, MeleeAndDotaReplaysFromTheListToTheGame)
     QTest::mouseClick(w->Command3, Qt::LeftButton);
     ASSERT_TRUE(WaitFor([&] { return QFileInfo::exists(game.filePath(QStringLiteral("last-launch.txt"))); }, 10000));
     EXPECT_EQ(QString::fromUtf8(ReadBytes(game.filePath(QStringLiteral("last-launch.txt")))), u8s("-loadfile\n") + stored + u'\n');
-    w.launcher.real = false;
 
     // 7. DotA: the newest replays, a row whose map is in the map host's index.
     menu("dotanew");
@@ -147,50 +132,37 @@ TEST(EndToEnd, MeleeAndDotaReplaysFromTheListToTheGame)
         return !d.brokenItem && indexed.contains(DemoDotaDetailMap(d));
     });
     ASSERT_NE(dpick, dota.begin() + 20);
-    const DemoDotaReplay d = *dpick;
-    const DemoDotaMap dmap = DemoDotaMaps().at(indexed.indexOf(d.map));
+    const DemoDotaReplay &d = *dpick;
     w.dialogs.messages.clear();
     clickReplay(d.id);
-    EXPECT_EQ(w->Text2->text(), d.map);
     EXPECT_EQ(w->Text10->text(), u8s("Maps\\Download\\") + d.map + u8s(".w3x"));
     EXPECT_TRUE(w.dialogs.messages.isEmpty());
     auto js = [&](const QString &script) {
-        QVariant result;
-        bool done = false;
-        w->WebBrowser2->page()->runJavaScript(script, [&](const QVariant &v) { result = v, done = true; });
-        WaitFor([&] { return done; }, 10000);
-        return result;
+        std::optional<QVariant> result;
+        w->WebBrowser2->page()->runJavaScript(script, [&](const QVariant &v) { result = v; });
+        WaitFor([&] { return result.has_value(); }, 10000);
+        return result.value_or(QVariant());
     };
     // The template has run once the commendation counter has its title.
     ASSERT_TRUE(WaitFor([&] {
         return !w->WebBrowser2->Loading()
             && js(u8s("!!document.getElementById('commendno') && document.getElementById('commendno').title != ''")).toBool();
     }, 15000));
-    auto names = [&](int team) {  // sorted as QStringList::sort sorts: by code unit
-        return js(u8s("Array.from(document.querySelectorAll('#teamblock%1 .pname')).map(function(e){return e.textContent;}).sort()")
-                      .arg(team)).toStringList();
-    };
-    auto sorted = [](QStringList l) { l.sort(); return l; };
-    EXPECT_EQ(names(1), sorted(d.players.mid(0, 5)));
-    EXPECT_EQ(names(2), sorted(d.players.mid(5)));
     idle(800);  // the hero pictures arrive
     shot("e2e-6-dota.png");
 
     // "下载": the replay from the DotA site, the map from its folder on the map host.
-    const QByteArray dreplay = DemoReplayFile(d.id), dmapBytes = DemoMapFile(dmap.folder, d.map + u8s(".w3x"));
     w.server().clearLog();
     EXPECT_EQ(download(), QStringLiteral("下载完毕！"));
-    EXPECT_TRUE(holds(game.filePath(u8s("replay/") + prefix + d.replayFileName()), dreplay));
-    EXPECT_TRUE(holds(inGame(w->Text10->text()), dmapBytes)) << qPrintable(w->Text10->text());
-    QStringList hostPaths;
-    for (const DemoRequest &q : w.server().requests(QStringLiteral("files")))
-        hostPaths << QString::fromLatin1(q.path());
-    EXPECT_EQ(hostPaths, QStringList{u8s("/dota/") + dmap.folder + u8s("/") + QString(d.map).replace(u8s(" "), u8s("%20")) + u8s(".w3x")});
+    EXPECT_TRUE(QFileInfo::exists(replays + d.replayFileName()) && inGame(w->Text10->text())) << qPrintable(w->Text10->text());
+    const DemoDotaMap &dmap = DemoDotaMaps().at(indexed.indexOf(d.map));
+    ASSERT_EQ(w.server().requests(QStringLiteral("files")).size(), 1);
+    EXPECT_EQ(QString::fromLatin1(w.server().requests(QStringLiteral("files")).first().path()), u8s("/dota/") + dmap.folder + u8s("/") + QString(d.map).replace(u8s(" "), u8s("%20")) + u8s(".w3x"));
 
     // 8. Closing the window takes both page files with it.
-    EXPECT_TRUE(w.pages->exists(QStringLiteral("FD.Dat")) && w.pages->exists(QStringLiteral("FDx.Dat")));
+    auto pageFiles = [&] { return int(w.pages->exists(QStringLiteral("FD.Dat"))) + int(w.pages->exists(QStringLiteral("FDx.Dat"))); };
+    EXPECT_EQ(pageFiles(), 2);
     w->close();
     idle(100);
-    EXPECT_FALSE(w.pages->exists(QStringLiteral("FD.Dat")));
-    EXPECT_FALSE(w.pages->exists(QStringLiteral("FDx.Dat")));
+    EXPECT_EQ(pageFiles(), 0);
 }

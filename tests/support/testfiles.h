@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -44,6 +45,16 @@ inline QStringList FilesBelow(const QString &folder)
                 out << fi.fileName() + u'/' + inner;
     }
     out.sort();
+    return out;
+}
+
+// Every file below `folder` (as FilesBelow names it) with its bytes: a picture to
+// compare before and after a step that must not touch them.
+inline QMap<QString, QByteArray> FileBytesBelow(const QString &folder)
+{
+    QMap<QString, QByteArray> out;
+    for (const QString &f : FilesBelow(folder))
+        out.insert(f, ReadBytes(QDir(folder).filePath(f)));
     return out;
 }
 
