@@ -160,19 +160,6 @@ ResolvedPath ResolveInGameFolder(const QString &gameFolder, const QString &relat
     return {path, QString()};
 }
 
-ResolvedPath ResolveMapFolder(const QString &gameFolder, const QString &mapPath)
-{
-    if (gameFolder.isEmpty())
-        return {QString(), QStringLiteral("未设置魔兽路径")};
-    const QString reason = CheckRelativePath(mapPath);
-    if (!reason.isEmpty())
-        return {QString(), reason};
-    const qsizetype at = lastSeparator(mapPath);
-    if (at < 0)
-        return {withSeparator(gameFolder), QString()};
-    return ResolveInGameFolder(gameFolder, mapPath.left(at));
-}
-
 bool WildcardMatch(const QString &pattern, const QString &name)
 {
     // Linear scan with one back-up point: the last "*" seen.

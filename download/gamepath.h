@@ -36,11 +36,6 @@ struct ResolvedPath {
 // the result also serves for creating them. Refused without a game folder.
 ResolvedPath ResolveInGameFolder(const QString &gameFolder, const QString &relative);
 
-// The folder that holds the map file `mapPath` (the map path up to its last
-// separator; the game folder itself when it has none). The whole map path must
-// be acceptable, file name included.
-ResolvedPath ResolveMapFolder(const QString &gameFolder, const QString &mapPath);
-
 // True when `name` fits the wildcard `pattern`: "*" stands for any run of
 // characters, "?" for exactly one, everything else for itself, letter case aside.
 bool WildcardMatch(const QString &pattern, const QString &name);

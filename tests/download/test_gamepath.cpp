@@ -64,9 +64,6 @@ TEST(GamePath, OnDiskCaseFreeRegularFilesInOrder)
     EXPECT_TRUE(IsRegularFile(game, u8s("Maps\\Download\\(4)turtlerock.w3x")));
     for (const char *notFile : {"Maps\\Download", "Maps\\Download\\*.w3x"})  // a folder; never a pattern
         EXPECT_FALSE(IsRegularFile(game, u8s(notFile))) << notFile;
-    EXPECT_EQ(ResolveMapFolder(game, u8s("Maps\\Download\\(4)TurtleRock.w3x")).path, game + u8s("maps/Download"));
-    EXPECT_EQ(ResolveMapFolder(game, u8s("(4)TurtleRock.w3x")).path, game);
-    EXPECT_FALSE(ResolveMapFolder(game, u8s("Maps\\..\\x.w3x")).ok());
 
     // "4" (U+0034) sorts before the full-width colon (U+FF1A).
     const QStringList expected = {replays + u8s("14：30：0 _sky vs moon (1003).W3G"),
