@@ -1,52 +1,36 @@
 // Start-up as a user meets it: where the sites and the page files come from,
 // and the program ended by the desktop rather than by its close box.
 #include "app/startup.h"
-#include "web/httpget.h"
+#include "support/testfiles.h"
 #include "web/pagefiles.h"
 
-#include <QDir>
-#include <QFile>
 #include <QProcess>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QThread>
-#include <gtest/gtest.h>
 #include <csignal>
 
-namespace {
-const char *const kSiteVariables[] = {"QUILLMARK_MELEE_ROOT", "QUILLMARK_DOTA_ROOT", "QUILLMARK_DOTA_MAP_ROOT",
-                                      "QUILLMARK_FEED_URL"};
-void clearSiteVariables()
+TEST(Startup, TheDemoSiteOnLoopbackStartsOnlyWhenNoSiteIsConfigured)
 {
-    for (const char *v : kSiteVariables)
-        qunsetenv(v);
-}
-} // namespace
-
-TEST(Startup, NothingConfiguredStartsTheDemoSiteOnLoopback)
-{
-    clearSiteVariables();
+    const char *const variables[][2] = {{"QUILLMARK_MELEE_ROOT", "http://melee.example"},
+                                        {"QUILLMARK_DOTA_ROOT", "http://dota.example"},
+                                        {"QUILLMARK_DOTA_MAP_ROOT", "http://maps.example/dota/"},
+                                        {"QUILLMARK_FEED_URL", "http://feed.example/rss.xml"}};
+    for (const auto &v : variables)
+        qunsetenv(v[0]);
     std::unique_ptr<DemoSite> demo;
-    const SiteRoots roots = StartSites(QString(), demo);
+    SiteRoots roots = StartSites(QString(), demo);
     ASSERT_NE(demo, nullptr);
     EXPECT_TRUE(roots.melee.startsWith(QStringLiteral("http://127.0.0.1:")));
     EXPECT_TRUE(roots.dotaMap.endsWith(QStringLiteral("/dota/")));
-    QByteArray page;
-    const FetchResult r = BlockingGet(roots.melee + QStringLiteral("/Default.aspx?a=3&PageNo=1"), 5000,
-                                      [&](const QByteArray &piece) { page += piece; return true; });
+    FetchResult r;
+    EXPECT_TRUE(FetchBody(roots.melee + QStringLiteral("/Default.aspx?a=3&PageNo=1"), &r).contains("replayitem"));
     EXPECT_TRUE(r.ok());
-    EXPECT_TRUE(page.contains("replayitem"));
-}
 
-TEST(Startup, FullyConfiguredSitesStartNoDemoSite)
-{
-    const char *const values[] = {"http://melee.example", "http://dota.example", "http://maps.example/dota/",
-                                  "http://feed.example/rss.xml"};
-    for (int i = 0; i < 4; ++i)
-        qputenv(kSiteVariables[i], values[i]);
-    std::unique_ptr<DemoSite> demo;
-    const SiteRoots roots = StartSites(QString(), demo);
-    clearSiteVariables();
+    for (const auto &v : variables)
+        qputenv(v[0], v[1]);
+    demo.reset();
+    roots = StartSites(QString(), demo);
+    for (const auto &v : variables)
+        qunsetenv(v[0]);
     EXPECT_EQ(demo, nullptr);
     EXPECT_EQ(roots.melee, QStringLiteral("http://melee.example"));
 }
@@ -71,10 +55,8 @@ TEST(Startup, TerminatedLikeClosedThePageFilesGo)
 {
     for (int sig : {SIGTERM, SIGINT}) {
         QTemporaryDir pages;
-        for (const char *name : {"FD.Dat", "FDx.Dat"}) {
-            QFile f(pages.filePath(QLatin1String(name)));
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        }
+        for (const char *name : {"FD.Dat", "FDx.Dat"})
+            WriteBytes(pages.filePath(QLatin1String(name)), "x");
         QProcess tool;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QUILLMARK_PAGE_DIR"), pages.path());
@@ -85,8 +67,8 @@ TEST(Startup, TerminatedLikeClosedThePageFilesGo)
         ::kill(pid_t(tool.processId()), sig);
         ASSERT_TRUE(tool.waitForFinished(20000)) << sig;
         EXPECT_EQ(tool.exitStatus(), QProcess::NormalExit) << sig;
-        EXPECT_FALSE(QFile::exists(pages.filePath(QStringLiteral("FD.Dat")))) << sig;
-        EXPECT_FALSE(QFile::exists(pages.filePath(QStringLiteral("FDx.Dat")))) << sig;
+        for (const char *name : {"FD.Dat", "FDx.Dat"})
+            EXPECT_FALSE(QFile::exists(pages.filePath(QLatin1String(name)))) << sig << name;
     }
 }
 #endif

@@ -3,7 +3,6 @@
 #include "app/webpane.h"
 #include "support/testwindow.h"
 
-#include <QAction>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTimer>
@@ -13,38 +12,30 @@
 namespace {
 class CatalogueWindow : public ::testing::Test {
 protected:
-    void SetUp() override { w->Timer4->stop(); }
     TestWindow w;
-    void menu(const char *name) { w->findChild<QAction *>(QLatin1String(name))->trigger(); }
-    QByteArray lastTarget(const char *site)
-    {
-        const QList<DemoRequest> seen = w.server().requests(QLatin1String(site));
-        return seen.isEmpty() ? QByteArray() : seen.last().target;
-    }
+    void SetUp() override { w->Timer4->stop(); }
+    void menu(const char *name) { TriggerMenu(w, name); }
+    QByteArray lastTarget(const char *site) { return Targets(w, site).value(Targets(w, site).size() - 1); }
 };
 } // namespace
 
 TEST_F(CatalogueWindow, EveryCommandLoadsPageOneOfItsListing)
 {
     // GameRace is the sum of the race codes: Human 1, NightElf 2, Orc 4, Undead 8.
-    const struct {
-        const char *name;
-        int race;
-    } matchups[] = {{"rvr", 2},  {"fasd", 3},     {"awe", 5},     {"asdc", 9},   {"vvz", 4},   {"asdss", 3},
-                    {"asd23", 6}, {"zxc", 10},     {"qwebb", 8},   {"vxcvx", 5},  {"asdasdee", 6}, {"xcvzxc", 12},
-                    {"ffasd", 16}, {"asdasd", 9}, {"qwe", 12},    {"asd", 10}};
-    for (const auto &m : matchups) {
+    const std::pair<const char *, int> matchups[] = {
+        {"rvr", 2}, {"fasd", 3}, {"awe", 5}, {"asdc", 9}, {"vvz", 4}, {"asdss", 3}, {"asd23", 6}, {"zxc", 10},
+        {"qwebb", 8}, {"vxcvx", 5}, {"asdasdee", 6}, {"xcvzxc", 12}, {"ffasd", 16}, {"asdasd", 9}, {"qwe", 12}, {"asd", 10}};
+    for (const auto &[name, race] : matchups) {
         w->PageNumber = 7;  // a new listing always starts at page 1
-        menu(m.name);
-        EXPECT_EQ(lastTarget("melee"), QByteArray("/ReplayList.aspx?GameRace=") + QByteArray::number(m.race) + "&PageNo=1");
+        menu(name);
+        EXPECT_EQ(lastTarget("melee"), "/ReplayList.aspx?GameRace=" + QByteArray::number(race) + "&PageNo=1");
         EXPECT_EQ(w->PageNumber, 1);
         EXPECT_EQ(w->SiteMode, QStringLiteral("War3"));
-        EXPECT_EQ(w->List1->count(), 20) << m.name;
+        EXPECT_EQ(w->List1->count(), 20) << name;
     }
     menu("all");
     EXPECT_EQ(lastTarget("melee"), "/Default.aspx?a=3&PageNo=1");
-    QTreeWidgetItem *row = w->ListView1->topLevelItem(19);
-    EXPECT_EQ(row->text(0), QStringLiteral("19"));
+    EXPECT_EQ(w->ListView1->topLevelItem(19)->text(0), QStringLiteral("19"));
     EXPECT_EQ(w->List1->item(19)->text(),
               w->Roots().melee + QStringLiteral("/ReplayDetail.aspx?ReplayID=%1").arg(DemoData::instance().melee.at(19).id));
     EXPECT_TRUE(w->Command1->isEnabled() && w->Timer2->isActive());
@@ -57,19 +48,14 @@ TEST_F(CatalogueWindow, EveryCommandLoadsPageOneOfItsListing)
               w->Roots().dota + QStringLiteral("/ReplayShow.aspx?ReplayID=%1").arg(DemoData::instance().dota.first().id));
     SaveScreenshot(w.form.get(), QStringLiteral("dota-listing.png"));
 
-    // The searches: keywords go out as code-page-936 bytes, "#", "&", "%", "+"
-    // and blanks percent-encoded, so that "&PageNo=1" is still what ends the URL.
-    const QByteArray keywords = "str=%C8%CB%BB%CA%20%231%26x%25%2B&PageNo=1";
-    const struct {
-        const char *name, *site, *path;
-    } searches[] = {{"search", "melee", "/Search.aspx?"},
-                    {"zd", "dota", "/search.aspx?type=1&"},
-                    {"sxdasd", "dota", "/search.aspx?type=2&"},
-                    {"sais", "dota", "/search.aspx?type=3&"}};
+    // The searches: keywords go out as code-page-936 bytes, "#", "&", "%", "+" and
+    // blanks percent-encoded, so that "&PageNo=1" is still what ends the URL.
+    const char *const searches[][3] = {{"search", "melee", "/Search.aspx?"}, {"zd", "dota", "/search.aspx?type=1&"},
+                                       {"sxdasd", "dota", "/search.aspx?type=2&"}, {"sais", "dota", "/search.aspx?type=3&"}};
     for (const auto &s : searches) {
         w.dialogs.answers.push_back(QStringLiteral("人皇 #1&x%+"));
-        menu(s.name);
-        EXPECT_EQ(lastTarget(s.site), s.path + keywords);
+        menu(s[0]);
+        EXPECT_EQ(lastTarget(s[1]), QByteArray(s[2]) + "str=%C8%CB%BB%CA%20%231%26x%25%2B&PageNo=1");
         EXPECT_EQ(w.dialogs.prompts.last(), Form1::BoxText(w->Text11));
     }
     EXPECT_TRUE(w.dialogs.messages.isEmpty());
@@ -80,26 +66,21 @@ TEST_F(CatalogueWindow, LayoutFollowsTheSiteMode)
     menu("all");
     const int meleeWidth = w->ListView1->width();
     EXPECT_FALSE(w->WebBrowser2->isVisible() || w->Picture7->isVisible());
-
     menu("dotanew");
     EXPECT_TRUE(w->WebBrowser2->isVisible() && w->Picture7->isVisible());
     const int dotaWidths[] = {67, 0, 267, 0, 167};  // 1000, 0, 4000, 0, 2500 twips
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(w->ListView1->columnWidth(i), dotaWidths[i]) << i;
     EXPECT_EQ(w->ListView1->width(), 407);  // 6100 twips
-
-    w.dialogs.answers.push_back(QStringLiteral("WE"));
+    w.dialogs.answers = {QStringLiteral("WE"), QStringLiteral("Sky")};
     menu("sxdasd");  // the player search shows the bar too
     EXPECT_EQ(w->ListView1->width(), 400);  // 6000 twips
     EXPECT_TRUE(w->Picture7->isVisible());
-
-    w.dialogs.answers.push_back(QStringLiteral("Sky"));
     menu("search");  // a melee search after DotA lays out a melee page
     EXPECT_EQ(w->SiteMode, QStringLiteral("War3"));
     EXPECT_FALSE(w->WebBrowser2->isVisible() || w->Picture7->isVisible());
     EXPECT_EQ(w->ListView1->width(), meleeWidth);
-    EXPECT_EQ(w->ListView1->columnWidth(1), 133);
-    EXPECT_EQ(w->ListView1->columnWidth(3), 167);
+    EXPECT_TRUE(w->ListView1->columnWidth(1) == 133 && w->ListView1->columnWidth(3) == 167);
     ASSERT_GT(w->ListView1->topLevelItemCount(), 0);
     EXPECT_TRUE(w->ListView1->topLevelItem(0)->text(2).contains(QStringLiteral("Sky"), Qt::CaseInsensitive));
 }
@@ -113,10 +94,7 @@ TEST_F(CatalogueWindow, CancelledBlankOrUnsendableSearchChangesNothing)
         menu(name);
     EXPECT_EQ(w->SiteMode, QStringLiteral("dota"));
     EXPECT_EQ(w->ListView1->topLevelItemCount(), 20);
-    EXPECT_EQ(int(w.server().requests().size()), requests);
-    ASSERT_EQ(w.dialogs.messages.size(), 1);  // only the keyword outside code page 936 is refused aloud
-    EXPECT_EQ(w.dialogs.messages.first().text, QStringLiteral("关键字中含有无法搜索的字符，请重新输入！"));
-
+    ASSERT_EQ(w.dialogs.texts(), QStringList{QStringLiteral("关键字中含有无法搜索的字符，请重新输入！")});  // only this one aloud
     w->SiteMode = QStringLiteral("WAR3");  // modes compare exactly: nothing happens
     w->LoadReplayList(w->Roots().melee + QStringLiteral("/Default.aspx?a=3"));
     EXPECT_EQ(int(w.server().requests().size()), requests);

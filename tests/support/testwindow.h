@@ -5,6 +5,7 @@
 #include "demo/demosite.h"
 #include "platform/platform.h"
 
+#include <QAction>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -116,3 +117,27 @@ void SaveScreenshot(QWidget *widget, const QString &name);
 
 // Runs the event loop until `done` holds or `ms` pass; returns done().
 bool WaitFor(const std::function<bool()> &done, int ms = 5000);
+
+// Runs the event loop for `ms` (rows laid out, pictures arrived).
+inline void Idle(int ms) { WaitFor([] { return false; }, ms); }
+
+// Picks the menu command named `name`, as a user does.
+inline void TriggerMenu(TestWindow &w, const char *name) { w->findChild<QAction *>(QLatin1String(name))->trigger(); }
+
+// The targets `site` has been asked for, oldest first.
+inline QList<QByteArray> Targets(TestWindow &w, const char *site)
+{
+    QList<QByteArray> out;
+    for (const DemoRequest &r : w.server().requests(QLatin1String(site)))
+        out.append(r.target);
+    return out;
+}
+
+// How many times `site` has been asked for `path` (the target before "?").
+inline int RequestsFor(TestWindow &w, const char *site, const QByteArray &path)
+{
+    int n = 0;
+    for (const DemoRequest &r : w.server().requests(QLatin1String(site)))
+        n += r.path() == path ? 1 : 0;
+    return n;
+}
