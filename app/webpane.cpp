@@ -69,13 +69,19 @@ WebPane::WebPane(QWidget *parent) : QWebEngineView(parent)
             writeLarge();
             return;
         }
-        m_loading = false;
-        if (m_pendingWrite) {
-            flush();
-            return;
-        }
-        emit DocumentComplete();
+        documentDone();
     });
+}
+
+// A document has finished: what was written meanwhile goes in, else it is complete.
+void WebPane::documentDone()
+{
+    m_loading = false;
+    if (m_pendingWrite) {
+        flush();
+        return;
+    }
+    emit DocumentComplete();
 }
 
 void WebPane::StartEngine()
@@ -175,12 +181,7 @@ void WebPane::writeLarge()
     page()->runJavaScript(script, [this, serial](const QVariant &) {
         if (serial != m_serial)
             return;  // the pane has moved on to another document
-        m_loading = false;
-        if (m_pendingWrite) {
-            flush();
-            return;
-        }
-        emit DocumentComplete();
+        documentDone();
     });
 }
 

@@ -59,6 +59,7 @@ private:
     bool m_userInput = false;  // a press in the pane not yet answered by a dialog box
     void flush();
     void writeLarge();
+    void documentDone();
     QUrl m_base;
     QUrl m_startUrl;              // navigation asked for before the engine started
     bool m_started = false;

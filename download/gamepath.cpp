@@ -88,6 +88,11 @@ QString GameFolderOf(const QString &executablePath)
     return at < 0 ? QString() : executablePath.left(at + 1);
 }
 
+QString LastPartOf(const QString &path)
+{
+    return path.mid(lastSeparator(path) + 1);
+}
+
 QString CheckFileName(const QString &name)
 {
     if (name.isEmpty())

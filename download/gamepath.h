@@ -12,6 +12,9 @@
 // its last "\" or "/"; empty when the path holds neither.
 QString GameFolderOf(const QString &executablePath);
 
+// What follows the last "\" or "/" of a path (all of it when it holds neither).
+QString LastPartOf(const QString &path);
+
 // Why `name` cannot be one part of a path below the game folder, or empty text
 // when it can: empty, "." or "..", a separator, NUL or another control character,
 // one of <>:"|?*, a device name (CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, also

@@ -79,15 +79,9 @@ ReplayInfo ReadLocalReplay(const QString &path)
     return ReadReplay(bytes);
 }
 
-QString MapFileNameOf(const QString &mapPath)
-{
-    const qsizetype cut = qMax(mapPath.lastIndexOf(u'\\'), mapPath.lastIndexOf(u'/'));
-    return mapPath.mid(cut + 1);
-}
-
 QString MapNameOf(const QString &mapPath)
 {
-    const QString file = MapFileNameOf(mapPath);
+    const QString file = LastPartOf(mapPath);
     const qsizetype dot = file.lastIndexOf(u'.');
     return dot > 0 ? file.left(dot) : file;
 }
@@ -101,7 +95,7 @@ LocalReplayRow LocalReplayRowOf(const LocalReplayFile &file, const ReplayInfo &i
     }
     row.matchup = ListCellText(MatchupText(info));
     row.players = ListCellText(PlayersText(info));
-    row.map = ListCellText(MapFileNameOf(info.mapPath));
+    row.map = ListCellText(LastPartOf(info.mapPath));
     row.time = file.modified.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
     return row;
 }

@@ -46,8 +46,6 @@ struct LocalReplayRow {
 };
 LocalReplayRow LocalReplayRowOf(const LocalReplayFile &file, const ReplayInfo &info);
 
-// "(4)TwistedMeadows.w3x" of "Maps\Download\(4)TwistedMeadows.w3x" ("\" or "/").
-QString MapFileNameOf(const QString &mapPath);
 // "(4)TwistedMeadows": the file name without its last extension.
 QString MapNameOf(const QString &mapPath);
 

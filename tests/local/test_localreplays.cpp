@@ -1,6 +1,7 @@
 // The pure parts of the local replays that the window tests do not reach: teams
 // beyond two players, computers, a single team, map names, the size bound and name ties.
 #include "demo/replaywriter.h"
+#include "download/gamepath.h"
 #include "local/localreplays.h"
 #include "support/testfiles.h"
 
@@ -22,7 +23,7 @@ TEST(LocalReplays, TeamsComputersObserversAndMapNames)
     d.players = {{u8s("Sky"), 0, H}, {u8s("Moon"), 0, O}};
     const LocalReplayDetail alone = LocalReplayDetailOf(ReadReplay(WriteDemoReplay(d)));
     EXPECT_TRUE(alone.teams[0].present && !alone.teams[1].present);
-    EXPECT_EQ(MapFileNameOf(u8s("Maps/x/DotA v6.59d.w3x")), u8s("DotA v6.59d.w3x"));
+    EXPECT_EQ(LastPartOf(u8s("Maps/x/DotA v6.59d.w3x")), u8s("DotA v6.59d.w3x"));
     EXPECT_EQ(MapNameOf(u8s("Maps\\x\\DotA v6.59d.w3x")), u8s("DotA v6.59d"));
     EXPECT_EQ(MapNameOf(u8s("Maps\\.w3x")), u8s(".w3x"));
 }
