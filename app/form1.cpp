@@ -97,7 +97,12 @@ Form1::Form1(const SiteRoots &roots, PageFiles *pages, const Platform &platform,
     connect(Option2, &QRadioButton::clicked, this, &Form1::Option2_Click);
     connect(Text10, &QLineEdit::textChanged, this, &Form1::Text10_Change);
     watchScrolling();
+    // A row is chosen by a click, or by the keys that move the current row.
     connect(ListView1, &QTreeWidget::itemClicked, this, [this] { ListView1_ItemClick(); });
+    connect(ListView1, &QTreeWidget::currentItemChanged, this, [this] {
+        if (m_keyChoosing)
+            ListView1_ItemClick();
+    });
 
     // Client area of 15240 x 8640 twips, centred on the screen.
     resize(Px(15240), Px(8640) + menuBar()->sizeHint().height());

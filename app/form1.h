@@ -193,7 +193,6 @@ private:
     void buildControls();
     void buildMenus();
     void watchScrolling();
-    void NoteScrollDown();
     bool LastRowInView() const;
     QAction *menuCommand(QMenu *menu, const char *name, const QString &caption);
 
@@ -205,6 +204,7 @@ private:
     bool m_announcementBusy = false;
     bool m_listingEnded = false;   // paging found the end of the current listing
     int m_pageFailedAt = -1;       // scroll position at which the last paging fetch failed
-    bool m_scrolledDownAtEnd = false;  // the user scrolled down with the last row in view
+    bool m_scrolledDown = false;   // the user scrolled the list down since the last paging tick
+    bool m_keyChoosing = false;    // a key press is moving the list's current row
     quint64 m_listingSerial = 0;   // counts listings started, to spot a change during a yield
 };

@@ -75,7 +75,7 @@ void Form1::StartListing(const QString &siteMode, const QString &url)
     LastItemIndex = 0;  // row 1 of the new listing is another replay than row 1 before
     m_listingEnded = false;
     m_pageFailedAt = -1;
-    m_scrolledDownAtEnd = false;
+    m_scrolledDown = false;
     ++m_listingSerial;
     LoadReplayList(url);
 }
@@ -180,7 +180,7 @@ void Form1::watchScrolling()
     connect(ListView1->verticalScrollBar(), &QScrollBar::actionTriggered, this, [this](int action) {
         if (action == QAbstractSlider::SliderSingleStepAdd || action == QAbstractSlider::SliderPageStepAdd
             || action == QAbstractSlider::SliderToMaximum || action == QAbstractSlider::SliderMove)
-            QMetaObject::invokeMethod(this, &Form1::NoteScrollDown, Qt::QueuedConnection);  // once the bar has moved
+            m_scrolledDown = true;
     });
 }
 
@@ -188,23 +188,20 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == ListView1->viewport() && event->type() == QEvent::Wheel) {
         const auto *wheel = static_cast<QWheelEvent *>(event);
-        if (wheel->angleDelta().y() < 0)
-            QMetaObject::invokeMethod(this, &Form1::NoteScrollDown, Qt::QueuedConnection);
-        else if (wheel->angleDelta().y() > 0)
-            m_scrolledDownAtEnd = false;
+        if (wheel->angleDelta().y() != 0)
+            m_scrolledDown = wheel->angleDelta().y() < 0;
     } else if (watched == ListView1 && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
-        if (key == Qt::Key_Down || key == Qt::Key_PageDown || key == Qt::Key_End)
-            QMetaObject::invokeMethod(this, &Form1::NoteScrollDown, Qt::QueuedConnection);
-        else if (key == Qt::Key_Up || key == Qt::Key_PageUp || key == Qt::Key_Home)
-            m_scrolledDownAtEnd = false;
+        const bool down = key == Qt::Key_Down || key == Qt::Key_PageDown || key == Qt::Key_End;
+        const bool up = key == Qt::Key_Up || key == Qt::Key_PageUp || key == Qt::Key_Home;
+        if (down || up) {
+            m_scrolledDown = down;
+            // The key may choose another row: that choice opens it like a click.
+            m_keyChoosing = true;
+            QMetaObject::invokeMethod(this, [this] { m_keyChoosing = false; }, Qt::QueuedConnection);
+        }
     }
     return QMainWindow::eventFilter(watched, event);
-}
-
-void Form1::NoteScrollDown()
-{
-    m_scrolledDownAtEnd = LastRowInView();
 }
 
 bool Form1::LastRowInView() const
@@ -224,10 +221,12 @@ void Form1::Timer2_Timer()
     const int position = ListView1->verticalScrollBar()->value();
     const bool byPosition = NextPageDue(position, ListView1->topLevelItemCount())
         && !(m_pageFailedAt >= 0 && position <= m_pageFailedAt);  // a failed page waits for more scrolling
-    const bool byScrolling = m_scrolledDownAtEnd;
+    // Looked at on the tick, when the view has moved: a scroll that did not reach
+    // the last row asks for nothing, and must be made again.
+    const bool byScrolling = m_scrolledDown && LastRowInView();
+    m_scrolledDown = false;
     if (!byPosition && !byScrolling)
         return;
-    m_scrolledDownAtEnd = false;
     // The end of the listing was seen, or the page number is at its limit.
     if (m_listingEnded || PageNumber >= kLastPageNumber)
         return;

@@ -70,6 +70,9 @@ TEST_F(DetailsWindow, ClickingARowShowsItsDetails)
     w.server().clearOverrides();
     clickRow(2);
     EXPECT_EQ(w->Text2->text(), replays.at(1).map);
+    // The keys choose a row too: its details follow the highlight.
+    QTest::keyClick(w->ListView1, Qt::Key_Down);
+    EXPECT_EQ(w->Text2->text(), replays.at(2).map);
 
     // A click queued behind another runs in its yield; the row selected last is the one shown.
     QTimer::singleShot(0, w.form.get(), [&] { clickRow(8); });
