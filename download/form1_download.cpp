@@ -58,33 +58,59 @@ void ShowProgressLine(QPlainTextEdit *box, const QString &text)
     cursor.endEditBlock();
 }
 
-// Chunks come far faster than the screen changes: the bar and the box take each
-// chunk's value at once, but paint at most once a frame. Left to themselves the
-// bar would repaint on every step it grows, and the box would wait behind the
-// transfer's own events to paint at all. The hold never outlasts a frame, so a
-// slow or stalled answer still shows its last value.
-class ProgressPainter {
+// Chunks come far faster than the screen changes: 8 MiB are 8192 chunks within a
+// few frames, and moving the bar or editing the box costs more than a chunk's
+// whole transfer. So within a frame the bar and the box take the first chunk's
+// value at once and the newest one when the frame ends (or with the last chunk),
+// and both paint once a frame: left to themselves the bar would repaint on every
+// step it grows, and the box would wait behind the transfer's own events to paint
+// at all. A frame never outlasts kFrameMs, so a slow or stalled answer still shows
+// its last value; a text that another handler put into the box meanwhile (a row's
+// commentary) is never covered by an older progress text.
+class ProgressView {
 public:
-    ProgressPainter(QWidget *bar, QPlainTextEdit *box) : m_bar(bar), m_box(box)
+    ProgressView(QProgressBar *bar, QPlainTextEdit *box) : m_bar(bar), m_box(box)
     {
         m_frame.setSingleShot(true);
         m_frame.setInterval(kFrameMs);
-        QObject::connect(&m_frame, &QTimer::timeout, [this] { release(); });
+        QObject::connect(&m_frame, &QTimer::timeout, [this] { settle(); });
+        if (box)
+            QObject::connect(box->document(), &QTextDocument::contentsChanged, &m_frame, [this] { m_boxChanged = true; });
     }
-    ~ProgressPainter() { release(); }
-    void hold()
+    ~ProgressView() { settle(); }
+
+    // A success answer starts: shown now.
+    void start(qint64 announced)
     {
-        if (m_holding || !m_bar || !m_box)
-            return;
-        m_holding = true;
-        m_bar->setUpdatesEnabled(false);
-        m_box->viewport()->setUpdatesEnabled(false);
-        m_frame.start();
+        m_written = 0;
+        m_announced = announced;
+        if (m_bar && announced >= 0)
+            m_bar->setRange(0, int(qMin<qint64>(announced, INT_MAX)));
+        put(true);
+        settle();
     }
-    // Paints now (the last chunk) instead of at the end of the frame.
-    void release()
+    // After a chunk: shown at once when it is the first of a frame, the last one,
+    // or the box changed since; otherwise when the frame ends.
+    void step(qint64 written, qint64 announced)
+    {
+        m_written = written;
+        m_announced = announced;
+        const bool last = announced >= 0 && written >= announced;
+        if (m_holding && !m_boxChanged && !last) {
+            m_pending = true;
+            return;
+        }
+        hold();
+        put(true);
+        if (last)
+            settle();
+    }
+    // Ends the frame: the newest value is shown and everything paints now.
+    void settle()
     {
         m_frame.stop();
+        if (m_pending)
+            put(!m_boxChanged);
         if (!m_holding)
             return;
         m_holding = false;
@@ -99,11 +125,42 @@ public:
     }
 
 private:
+    void hold()
+    {
+        if (m_holding || !m_bar || !m_box)
+            return;
+        m_holding = true;
+        m_bar->setUpdatesEnabled(false);
+        m_box->viewport()->setUpdatesEnabled(false);
+        m_frame.start();
+    }
+    // The text only when it is newer than what the box shows.
+    void put(bool text)
+    {
+        m_pending = false;
+        if (m_bar) {
+            if (m_announced < 0)
+                m_bar->setRange(0, 0);  // no length: the bar only shows that data flows
+            else
+                m_bar->setValue(int(qMin<qint64>(m_written, INT_MAX)));
+        }
+        if (!m_box || !text)
+            return;
+        ShowProgressLine(m_box, m_announced < 0 ? ProgressTextWithoutLength(m_written)
+                                 : m_written == 0 ? ProgressStartText(m_announced)
+                                                  : ProgressText(m_written, m_announced));
+        m_boxChanged = false;
+    }
+
     static constexpr int kFrameMs = 15;
-    QPointer<QWidget> m_bar;
+    QPointer<QProgressBar> m_bar;
     QPointer<QPlainTextEdit> m_box;
     QTimer m_frame;
     bool m_holding = false;
+    bool m_pending = false;     // a value arrived within the frame and is not shown yet
+    bool m_boxChanged = false;  // another handler wrote the box since our last text
+    qint64 m_written = 0;
+    qint64 m_announced = -1;
 };
 
 GameLauncher *LauncherOf(const Platform &platform)
@@ -201,30 +258,17 @@ void Form1::StartInetGet(const QString &url)
     const auto kind = DownloadStep == 0 ? FileTransfer::Kind::Replay : FileTransfer::Kind::Map;
     auto *transfer = new FileTransfer(url, TargetPath, kind, this);
     Transfer = transfer;
-    auto painter = std::make_shared<ProgressPainter>(ProgressBar1, Text6);
-    connect(transfer, &FileTransfer::progress, this, [this, painter](qint64 written, qint64 announced) {
+    auto view = std::make_shared<ProgressView>(ProgressBar1, Text6);
+    connect(transfer, &FileTransfer::progress, this, [this, view](qint64 written, qint64 announced) {
         if (m_unloaded)
             return;
-        if (announced < 0) {
-            painter->hold();
-            ProgressBar1->setRange(0, 0);  // no length: the bar only shows that data flows
-            ShowProgressLine(Text6, ProgressTextWithoutLength(written));
-            return;
-        }
-        if (written == 0) {
-            ProgressBar1->setRange(0, int(qMin<qint64>(announced, INT_MAX)));
-            ProgressBar1->setValue(0);
-            ShowProgressLine(Text6, ProgressStartText(announced));
-            return;
-        }
-        painter->hold();
-        ProgressBar1->setValue(int(qMin<qint64>(written, INT_MAX)));
-        ShowProgressLine(Text6, ProgressText(written, announced));
-        if (written >= announced)
-            painter->release();
+        if (written == 0)
+            view->start(announced);
+        else
+            view->step(written, announced);
     });
-    connect(transfer, &FileTransfer::finished, this, [this, transfer, painter](const FetchResult &result) {
-        painter->release();
+    connect(transfer, &FileTransfer::finished, this, [this, transfer, view](const FetchResult &result) {
+        view->settle();
         if (Transfer == transfer)
             Transfer = nullptr;
         transfer->deleteLater();
