@@ -4,6 +4,7 @@
 #include "web/httpget.h"
 
 #include <QChildEvent>
+#include <QShowEvent>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QWebEnginePage>
@@ -97,6 +98,10 @@ void WebPane::StartEngine()
     settings()->setAttribute(QWebEngineSettings::AutoLoadIconsForPage, false);
     settings()->setAttribute(QWebEngineSettings::TouchIconsEnabled, false);
     settings()->setAttribute(QWebEngineSettings::ShowScrollBars, m_scrollBars);
+    if (isVisible()) {
+        QShowEvent shown;
+        QWebEngineView::showEvent(&shown);  // the page learns it is on screen
+    }
     if (!m_startUrl.isEmpty()) {
         const QUrl target = m_startUrl;
         m_startUrl.clear();
@@ -104,6 +109,24 @@ void WebPane::StartEngine()
     } else if (m_pendingWrite) {
         flush();
     }
+}
+
+// The engine's own show and hide handling makes a page, which would start the
+// engine with the window's first show; until StartEngine the pane is a plain widget.
+void WebPane::showEvent(QShowEvent *event)
+{
+    if (m_started)
+        QWebEngineView::showEvent(event);
+    else
+        QWidget::showEvent(event);
+}
+
+void WebPane::hideEvent(QHideEvent *event)
+{
+    if (m_started)
+        QWebEngineView::hideEvent(event);
+    else
+        QWidget::hideEvent(event);
 }
 
 void WebPane::Navigate(const QString &url)

@@ -53,6 +53,8 @@ signals:
 
 protected:
     void childEvent(QChildEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:

@@ -224,6 +224,9 @@ int main(int argc, char **argv)
             FigureLocal();
         else if (name == u"text")
             FigureText();
+        else if (name == u"startup")
+            for (const BenchRow &row : startupRows(QCoreApplication::applicationFilePath()))
+                EmitRow(row);
         else
             return 2;
         return 0;
