@@ -5,6 +5,7 @@
 
 #include <QChildEvent>
 #include <QShowEvent>
+#include <QTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QWebEnginePage>
@@ -135,6 +136,7 @@ void WebPane::Navigate(const QString &url)
     m_pendingWrite = false;
     m_largePending = false;
     m_ownWrite = false;
+    m_blankDue = false;
     ++m_serial;
     const QUrl target(url);
     if (url != u"about:blank" && !IsWebAddress(target))
@@ -144,12 +146,29 @@ void WebPane::Navigate(const QString &url)
         m_startUrl = target;
         return;
     }
+    if (url == u"about:blank") {
+        // A blank document that a write follows at once would never be seen: the
+        // write takes its place. Only a blank left alone is loaded.
+        m_blankDue = true;
+        QTimer::singleShot(0, this, [this, serial = m_serial] {
+            if (m_blankDue && serial == m_serial) {
+                m_blankDue = false;
+                load(QUrl(QStringLiteral("about:blank")));
+            }
+        });
+        return;
+    }
     load(target);
 }
 
 void WebPane::WriteDocument(const QString &html)
 {
     m_written += html;
+    if (m_blankDue) {
+        m_blankDue = false;
+        flush();
+        return;
+    }
     if (m_loading) {
         m_pendingWrite = true;
         return;

@@ -74,5 +74,6 @@ private:
     bool m_alertDialogs = true;
     bool m_ownWrite = false;      // the next data: document is the one the pane writes
     bool m_largePending = false;  // a blank document is loading for a large write
+    bool m_blankDue = false;      // a blank document is asked for and not yet loading
     quint64 m_serial = 0;         // counts documents begun, so a late script result is dropped
 };
