@@ -1,63 +1,41 @@
-// The main window as it starts and closes.
+// The main window as it starts, and closed before any page was fetched.
 #include "app/splitterbar.h"
 #include "app/webpane.h"
+#include "support/testfiles.h"
 #include "support/testwindow.h"
 
-#include <QApplication>
-#include <QCheckBox>
-#include <QFile>
-#include <QFrame>
-#include <QGroupBox>
-#include <QHeaderView>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMenu>
-#include <QMenuBar>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QTimer>
-#include <QTreeWidget>
-#include <gtest/gtest.h>
+#include <QtWidgets>
 
-TEST(Form1Start, CaptionColumnsAndFirstStates)
+TEST(Form1Start, CaptionColumnsMenusAndFirstStates)
 {
     TestWindow w;
     Form1 *f = w.form.get();
     f->Timer4->stop();
-    EXPECT_EQ(f->windowTitle(), QStringLiteral("Quillmark 【Warcraft III】1.4"));
+    EXPECT_EQ(f->windowTitle(), u8s("Quillmark 【Warcraft III】1.4"));
     EXPECT_EQ(f->PageNumber, 1);
     EXPECT_TRUE(f->SiteMode.isEmpty() && f->Text7->text().isEmpty());  // no game path at a fresh start
     const char *const columns[][2] = {{"热度", "id"}, {"种族", "name"}, {"玩家 VS 玩家", "do"}, {"地图", "Said"}, {"时间", "Stat"}};
     const int widths[] = {67, 133, 400, 133, 167};  // 1000, 2000, 6000, 2000, 2500 twips
     ASSERT_EQ(f->ListView1->columnCount(), 5);
     for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(f->ListView1->headerItem()->text(i), QString::fromUtf8(columns[i][0]));
-        EXPECT_EQ(f->ListView1->headerItem()->data(i, Qt::UserRole).toString(), QString::fromLatin1(columns[i][1]));
+        EXPECT_EQ(f->ListView1->headerItem()->text(i), u8s(columns[i][0]));
+        EXPECT_EQ(f->ListView1->headerItem()->data(i, Qt::UserRole).toString(), QLatin1String(columns[i][1]));
         EXPECT_EQ(f->ListView1->columnWidth(i), widths[i]);
     }
-    EXPECT_FALSE(f->WebBrowser2->isVisible() || f->Picture7->isVisible() || f->Frame3->isVisible()
-                 || f->Frame2->isVisible() || f->Label17->isVisible());
+    EXPECT_FALSE(f->WebBrowser2->isVisible() || f->Picture7->isVisible() || f->Frame3->isVisible() || f->Frame2->isVisible() || f->Label17->isVisible());
     EXPECT_TRUE(f->WebBrowser1->isVisible() && !f->Command1->isEnabled());
     EXPECT_TRUE(f->Command3->isEnabled() && f->Option1->isChecked() && !f->Check1->isChecked());
     EXPECT_TRUE(f->Timer2->isActive() && !f->Timer1->isActive() && !f->Timer3->isActive());
 
     // The minimap script, four lines each ended by CR LF, is the pane's first document.
-    const QString script = QStringLiteral("<script language=\"JavaScript\">\r\n"
-                                          "document.oncontextmenu=new Function(\"event.returnValue=false;\");\r\n"
-                                          "document.onselectstart=new Function(\"event.returnValue=false;\");\r\n"
-                                          "</script>\r\n");
+    const QString script = u8s("<script language=\"JavaScript\">\r\ndocument.oncontextmenu=new Function(\"event.returnValue=false;\");\r\n"
+                               "document.onselectstart=new Function(\"event.returnValue=false;\");\r\n</script>\r\n");
     EXPECT_EQ(Form1::BoxText(f->Text13), script);
-    EXPECT_EQ(Form1::BoxText(f->Text11).split(QStringLiteral("\r\n")).size(), 10);  // nine lines, each ended
+    EXPECT_EQ(Form1::BoxText(f->Text11).split(u8s("\r\n")).size(), 10);  // nine lines, each ended
     EXPECT_TRUE(WaitFor([&] { return !f->WebBrowser1->Loading(); }, 10000));
     EXPECT_EQ(f->WebBrowser1->WrittenText(), script);
     SaveScreenshot(f, QStringLiteral("started-window.png"));
-}
 
-TEST(Form1Start, MenuTreeWithExactCaptions)
-{
-    TestWindow w(false);
-    w->Timer4->stop();
     const char *const entries[][3] = {  // {name, caption, menu}
         {"all", "最新录像 ", "War"}, {"ren", " 人  族  ", "War"}, {"rvr", "人族 VS 人族", "ren"},
         {"fasd", "人族 VS 暗夜精灵", "ren"}, {"awe", "人族 VS 兽族", "ren"}, {"asdc", "人族 VS 不死", "ren"},
@@ -71,33 +49,17 @@ TEST(Form1Start, MenuTreeWithExactCaptions)
         {"localreplays", "已下载录像", "local"},
     };
     QStringList top;
-    for (QAction *a : w->menuBar()->actions())
+    for (QAction *a : f->menuBar()->actions())
         top << a->text();
-    EXPECT_EQ(top, (QStringList{QStringLiteral("对战录像"), QStringLiteral("DOTA"), QStringLiteral("本地录像")}));
-    for (const auto &e : entries) {
-        QMenu *menu = w->findChild<QMenu *>(QLatin1String(e[2]));
-        ASSERT_NE(menu, nullptr) << e[2];
-        const QList<QAction *> actions = menu->actions();
-        const auto it = std::find_if(actions.begin(), actions.end(), [&](QAction *a) { return a->objectName() == QLatin1String(e[0]); });
-        ASSERT_NE(it, actions.end()) << e[0];
-        EXPECT_EQ((*it)->text(), QString::fromUtf8(e[1])) << e[0];
+    EXPECT_EQ(top, (QStringList{u8s("对战录像"), u8s("DOTA"), u8s("本地录像")}));
+    for (const auto &[name, caption, menu] : entries) {
+        const QMenu *in = f->findChild<QMenu *>(QLatin1String(menu));
+        const QList<QAction *> actions = in ? in->actions() : QList<QAction *>();
+        const auto it = std::find_if(actions.begin(), actions.end(), [&](QAction *a) { return a->objectName() == QLatin1String(name); });
+        ASSERT_NE(it, actions.end()) << name << " in " << menu;
+        EXPECT_EQ((*it)->text(), u8s(caption)) << name;
     }
-}
-
-TEST(Form1Close, ClosingWithoutPagesRaisesNothingAndAfterFetchesRemovesPageFiles)
-{
-    {
-        TestWindow fresh;
-        fresh->Timer4->stop();
-        EXPECT_TRUE(fresh->close());
-    }
-    TestWindow w;
-    w->Timer4->stop();
-    w->all_Click();
-    ASSERT_TRUE(w.pages->exists(kPageFile));
-    ASSERT_TRUE(QFile(w.pages->path(kIndexPageFile)).open(QIODevice::WriteOnly));
-    EXPECT_TRUE(w->close());
-    EXPECT_FALSE(w.pages->exists(kPageFile) || w.pages->exists(kIndexPageFile));
+    EXPECT_TRUE(f->close());  // before any page was fetched: nothing to remove, nothing raised
 }
 
 TEST(Form1Start, WithoutItsSkinTheWindowStillWorks)

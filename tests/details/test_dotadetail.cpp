@@ -1,7 +1,6 @@
 // The DotA detail parser, the map lookup in the download index and the map
-// address, on hand-made pages and on the demo site's pages and files.
+// address, on hand-made pages and the demo site's index.
 #include "details/dotadetail.h"
-#include "demo/demofiles.h"
 #include "demo/demosite.h"
 #include "support/testfiles.h"
 
@@ -23,13 +22,7 @@ TEST(DotaDetail, FieldsMapNameAndPath)
     EXPECT_EQ(QStringList({d.time, d.players, d.version, d.commentary, d.replayUrl, d.playerData}),
               QStringList({u8s("41:07"), u8s("10"), u8s("1.24"), u8s("好比赛 ;完"),  // "&nbsp" alone becomes a blank
                            kRoot + u8s("/Download.aspx?ReplayID=9&file=/dota/replay/a%20b.w3g"), data}));
-    // Without the player-data markers the template keeps only the empty span.
-    EXPECT_EQ(FillDotaTemplate(u8s("<div>{{0}}</span></div>"), ParseDotaDetail(page(u8s("m.w3x")), kRoot).playerData),
-              u8s("<div><span id=\"labPlayerdata\"></span></div>"));
-    const struct {
-        QString path, name, mapPath;
-    } cases[] = {
-        {u8s("Maps/Download/DotA Allstars v6.64.w3x"), u8s("DotA Allstars v6.64"), u8s("Maps\\Download\\DotA Allstars v6.64.w3x")},
+    const struct { QString path, name, mapPath; } cases[] = {
         {u8s("Maps/Download/Big.W3X.w3x"), u8s("Big"), u8s("Maps\\Download\\Big.W3X.w3x")},
         {u8s("Maps/Mixed.W3x.w3x"), u8s("Mixed.W3x"), u8s("Maps\\Mixed.W3x.w3x")},
         {QString(), QString(), QString()},  // no map marker: nothing for the download to act on
@@ -46,13 +39,9 @@ TEST(DotaDetail, MapFolderIsTheWholeEntryOfTheIndex)
     const QString odd = u8s("<li><span>Map #1?</span> <a href='/download/page/q1w2e3.html'>下载</a></li>"
                             "<li><span>Bad</span> <a href='/download/page/../x/.html'>下载</a></li>"
                             "<li><a title='Quoted v1.w3x' href='/download/page/r4t5y6.html'>下载</a></li>");
-    const struct {
-        QString index, name, folder;
-    } cases[] = {
-        {demo, u8s("DotA Allstars v6.64"), u8s("d4e5f6")},
+    const struct { QString index, name, folder; } cases[] = {
         {demo, u8s("DotA Allstars v6.6"), u8s("k0l1m2")},  // the start of v6.64 and v6.66
         {demo, u8s("Allstars v6.66"), QString()},          // the end of an entry is no entry
-        {demo, u8s("DotA Allstars v6.48b"), QString()},    // not in the index
         {demo, QString(), QString()},                      // no name matches nothing
         {odd, u8s("Map #1?"), u8s("q1w2e3")}, {odd, u8s("Quoted v1"), u8s("r4t5y6")},
         {odd, u8s("Bad"), QString()},                      // a folder that is no folder name
@@ -69,20 +58,4 @@ TEST(DotaDetail, MapUrlKeepsTheWholeNameInThePath)
     const QUrl wire = RequestUrl(text).value_or(QUrl());
     EXPECT_FALSE(wire.hasQuery() || wire.hasFragment());
     EXPECT_EQ(wire.path(QUrl::FullyDecoded), u8s("/dota/f1/Map #1?.w3x"));
-}
-
-TEST(DotaDetail, DemoPagesLeadToTheirReplayAndMapFiles)
-{
-    const DemoSite site;
-    const SiteRoots roots = site.roots();
-    const QString index = QString::fromUtf8(FetchBody(roots.dota + u8s("/download/")));
-    for (const DemoDotaReplay &r : DemoData::instance().dota.mid(0, 3)) {
-        const DotaDetail d = ParseDotaDetail(QString::fromUtf8(FetchBody(roots.dota + u8s("/ReplayShow.aspx?ReplayID=%1").arg(r.id))), roots.dota);
-        EXPECT_EQ(QStringList({d.mapPath, d.version}), QStringList({u8s("Maps\\Download\\") + DemoDotaDetailMap(r) + u8s(".w3x"), r.version}));
-        EXPECT_TRUE(d.playerData.contains(u8s("id='playerdata11'")) && !d.playerData.contains(u8s("itemdescription")));
-        EXPECT_EQ(FetchBody(d.replayUrl), DemoReplayFile(r.id)) << r.id;
-        const QString folder = DotaMapFolder(index, d.mapName);
-        ASSERT_FALSE(folder.isEmpty()) << r.id;
-        EXPECT_EQ(FetchBody(DotaMapUrl(roots.dotaMap, folder, d.mapName)), DemoMapFile(folder, d.mapName + u8s(".w3x")));
-    }
 }

@@ -6,19 +6,9 @@
 #include "support/testfiles.h"
 #include "support/testwindow.h"
 
-#include <QAction>
-#include <QApplication>
-#include <QFrame>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPlainTextEdit>
-#include <QProgressBar>
-#include <QPushButton>
 #include <QTest>
-#include <QTimer>
-#include <QTreeWidget>
 #include <QWebEnginePage>
-#include <QWheelEvent>
+#include <QtWidgets>
 
 TEST(EndToEnd, MeleeAndDotaReplaysFromTheListToTheGame)
 {
@@ -28,14 +18,9 @@ TEST(EndToEnd, MeleeAndDotaReplaysFromTheListToTheGame)
     CopyDemoGame(game.path());
     w->TimeOfDay = [] { return QTime(21, 4, 9); };
     const QString replays = game.filePath(u8s("replay/21：4：9 _"));  // the time prefix of every stored replay
-    auto idle = [](int ms) { WaitFor([] { return false; }, ms); };
     auto shot = [&](const char *name) { SaveScreenshot(w.form.get(), QLatin1String(name)); };
-    auto menu = [&](const char *name) {
-        w->findChild<QAction *>(QLatin1String(name))->trigger();
-        idle(100);  // the rows are laid out, as they long are when a user looks
-    };
-    // Clicks the row whose detail address names replay `id`.
-    auto clickReplay = [&](int id) {
+    auto menu = [&](const char *name) { TriggerMenu(w, name), Idle(100); };  // the rows laid out, as they long are when a user looks
+    auto clickReplay = [&](int id) {  // the row whose detail address names replay `id`
         const QList<QListWidgetItem *> hits = w->List1->findItems(QStringLiteral("ReplayID=%1").arg(id), Qt::MatchEndsWith);
         ASSERT_FALSE(hits.isEmpty()) << id;
         QTreeWidgetItem *item = w->ListView1->topLevelItem(w->List1->row(hits.first()));
@@ -44,8 +29,7 @@ TEST(EndToEnd, MeleeAndDotaReplaysFromTheListToTheGame)
         QTest::mouseClick(w->ListView1->viewport(), Qt::LeftButton, {}, w->ListView1->visualItemRect(item).center());
         QCoreApplication::processEvents();
     };
-    // Presses "下载" and returns the message that ends the sequence.
-    auto download = [&] {
+    auto download = [&] {  // presses "下载"; the message that ends the sequence
         w.dialogs.messages.clear();
         QTest::mouseClick(w->Command1, Qt::LeftButton);
         WaitFor([&] { return !w.dialogs.messages.isEmpty(); }, 60000);
@@ -78,22 +62,17 @@ TEST(EndToEnd, MeleeAndDotaReplaysFromTheListToTheGame)
     const auto pick = std::find_if(hits.begin() + 20, hits.begin() + 40, [](const DemoMeleeReplay &r) { return r.version == u"1.24"; });
     ASSERT_NE(pick, hits.begin() + 40);
     const DemoMeleeReplay &r = *pick;
-    clickReplay(r.id);
-    EXPECT_EQ(QStringList({w->Text2->text(), w->Text5->text(), w->Text10->text()}), QStringList({r.map, u8s("1.24"), r.mapPath()}));
-    EXPECT_FALSE(w->Command3->isEnabled());
+    clickReplay(r.id);  // the fields it fills are the detail tests' part
     WaitFor([&] { return !w->WebBrowser1->Loading(); });
-    idle(500);  // the minimap picture arrives
+    Idle(500);  // the minimap picture arrives
     shot("e2e-3-detail.png");
 
     // 4. "设置魔兽": the dialog's answer is the copied War3.exe.
     w.dialogs.openFileAnswers.push_back(game.filePath(QStringLiteral("War3.exe")));
     QTest::mouseClick(w->Command2, Qt::LeftButton);
-    EXPECT_EQ(w->Text12->text(), QStringLiteral("1.24.4.6387"));
 
     // 5. "下载": the replay, then its map, with progress; a picture halfway through the map.
-    const QByteArray replay = DemoReplayFile(r.id);
     const qsizetype mapSize = DemoMapFile(r.mapFolder(), r.mapFile).size();
-    ASSERT_FALSE(replay.isEmpty() || mapSize == 0);
     bool halfway = false;
     auto progress = QObject::connect(w->ProgressBar1, &QProgressBar::valueChanged, [&](int value) {
         if (!halfway && w->ProgressBar1->maximum() == mapSize && value >= mapSize / 2) {
@@ -109,13 +88,11 @@ TEST(EndToEnd, MeleeAndDotaReplaysFromTheListToTheGame)
     EXPECT_EQ(download(), QStringLiteral("下载完毕！"));
     QObject::disconnect(progress);
     w.dialogs.onMessage = nullptr;
-    const QString stored = replays + r.replayFileName();
-    EXPECT_EQ(w->ReplayPath, stored);
-    EXPECT_TRUE(ReadBytes(stored) == replay);  // the bytes themselves are the download tests' part
-    EXPECT_TRUE(inGame(r.mapPath())) << qPrintable(r.mapPath());
-    EXPECT_TRUE(w->Command3->isEnabled());
+    EXPECT_TRUE(halfway);
+    EXPECT_TRUE(inGame(r.mapPath())) << qPrintable(r.mapPath());  // what the files hold is the download tests' part
 
-    // 6. "播放录像": the stand-in game writes down what it was started with.
+    // 6. "播放录像": the stand-in game writes down what it was started with: the stored replay.
+    const QString stored = replays + r.replayFileName();
     w.launcher.real = true;
     QTest::mouseClick(w->Command3, Qt::LeftButton);
     ASSERT_TRUE(WaitFor([&] { return QFileInfo::exists(game.filePath(QStringLiteral("last-launch.txt"))); }, 10000));
@@ -128,41 +105,31 @@ TEST(EndToEnd, MeleeAndDotaReplaysFromTheListToTheGame)
     for (const DemoDotaMap &m : DemoDotaMaps())
         indexed << m.name;
     const QList<DemoDotaReplay> &dota = DemoData::instance().dota;
-    const auto dpick = std::find_if(dota.begin(), dota.begin() + 20, [&](const DemoDotaReplay &d) {
-        return !d.brokenItem && indexed.contains(DemoDotaDetailMap(d));
-    });
+    const auto dpick = std::find_if(dota.begin(), dota.begin() + 20, [&](const DemoDotaReplay &d) { return !d.brokenItem && indexed.contains(DemoDotaDetailMap(d)); });
     ASSERT_NE(dpick, dota.begin() + 20);
     const DemoDotaReplay &d = *dpick;
-    w.dialogs.messages.clear();
     clickReplay(d.id);
-    EXPECT_EQ(w->Text10->text(), u8s("Maps\\Download\\") + d.map + u8s(".w3x"));
-    EXPECT_TRUE(w.dialogs.messages.isEmpty());
-    auto js = [&](const QString &script) {
-        std::optional<QVariant> result;
-        w->WebBrowser2->page()->runJavaScript(script, [&](const QVariant &v) { result = v; });
-        WaitFor([&] { return result.has_value(); }, 10000);
-        return result.value_or(QVariant());
+    auto templateRan = [&] {  // once the commendation counter has its title
+        std::optional<bool> ran;
+        w->WebBrowser2->page()->runJavaScript(u8s("!!document.getElementById('commendno') && document.getElementById('commendno').title != ''"),
+                                              [&](const QVariant &v) { ran = v.toBool(); });
+        WaitFor([&] { return ran.has_value(); }, 10000);
+        return ran.value_or(false);
     };
-    // The template has run once the commendation counter has its title.
-    ASSERT_TRUE(WaitFor([&] {
-        return !w->WebBrowser2->Loading()
-            && js(u8s("!!document.getElementById('commendno') && document.getElementById('commendno').title != ''")).toBool();
-    }, 15000));
-    idle(800);  // the hero pictures arrive
+    ASSERT_TRUE(WaitFor([&] { return !w->WebBrowser2->Loading() && templateRan(); }, 15000));
+    Idle(800);  // the hero pictures arrive
     shot("e2e-6-dota.png");
 
     // "下载": the replay from the DotA site, the map from its folder on the map host.
     w.server().clearLog();
     EXPECT_EQ(download(), QStringLiteral("下载完毕！"));
-    EXPECT_TRUE(QFileInfo::exists(replays + d.replayFileName()) && inGame(w->Text10->text())) << qPrintable(w->Text10->text());
+    EXPECT_TRUE(QFileInfo::exists(replays + d.replayFileName()) && inGame(u8s("Maps\\Download\\") + d.map + u8s(".w3x")));
     const DemoDotaMap &dmap = DemoDotaMaps().at(indexed.indexOf(d.map));
-    ASSERT_EQ(w.server().requests(QStringLiteral("files")).size(), 1);
-    EXPECT_EQ(QString::fromLatin1(w.server().requests(QStringLiteral("files")).first().path()), u8s("/dota/") + dmap.folder + u8s("/") + QString(d.map).replace(u8s(" "), u8s("%20")) + u8s(".w3x"));
+    EXPECT_EQ(Targets(w, "files"), QList<QByteArray>({"/dota/" + dmap.folder.toUtf8() + '/' + QString(d.map).replace(u' ', u8s("%20")).toUtf8() + ".w3x"}));
 
     // 8. Closing the window takes both page files with it.
-    auto pageFiles = [&] { return int(w.pages->exists(QStringLiteral("FD.Dat"))) + int(w.pages->exists(QStringLiteral("FDx.Dat"))); };
-    EXPECT_EQ(pageFiles(), 2);
+    EXPECT_TRUE(w.pages->exists(QStringLiteral("FD.Dat")) && w.pages->exists(QStringLiteral("FDx.Dat")));
     w->close();
-    idle(100);
-    EXPECT_EQ(pageFiles(), 0);
+    Idle(100);
+    EXPECT_FALSE(w.pages->exists(QStringLiteral("FD.Dat")) || w.pages->exists(QStringLiteral("FDx.Dat")));
 }

@@ -17,15 +17,11 @@ protected:
         w->Timer4->stop();
         // The folder as the game names it, spelt otherwise on disk: found case-free.
         ASSERT_TRUE(QDir(game.path()).mkpath(QStringLiteral("Replay/x.w3g")));  // a folder, never listed
-        // 1.20 with an observer; 1.24b; 1.24 (same time as the 1.24b, later by name).
-        const QByteArray good = DemoReplayFile(1021);
-        QByteArray noInflate = good;
-        noInflate[0x4C] = noInflate[0x4D] = char(0xFF);  // the first block's zlib header
+        // 1.20 with an observer; 1.24b; 1.24 (same time as the 1.24b, later by name); no replay at all.
         const struct { const char *name; QByteArray bytes; const char *modified; } files[] = {
-            {"10：0：0 _Grubby VS xiaOt.W3G", DemoReplayFile(1006), "2024-05-02 08:30:59"},
-            {"8：0：0 _b.w3g", DemoReplayFile(1028), "2024-05-01 10:00:00"}, {"9：5：7 _月神 VS 小鬼.w3g", good, "2024-05-01 10:00:00"},
-            {"cut.w3g", good.left(good.size() / 2), "2024-04-30 12:00:00"}, {"blocks.w3g", noInflate, "2024-04-29 12:00:00"},
-            {"notes.w3g", "not a replay at all", "2024-04-28 12:00:00"}, {"README.txt", "readme", "2024-06-01 12:00:00"}};
+            {"10：0：0 _Grubby VS xiaOt.W3G", DemoReplayFile(1006), "2024-05-02 08:30:59"}, {"8：0：0 _b.w3g", DemoReplayFile(1028), "2024-05-01 10:00:00"},
+            {"9：5：7 _月神 VS 小鬼.w3g", DemoReplayFile(1021), "2024-05-01 10:00:00"}, {"notes.w3g", "not a replay at all", "2024-04-28 12:00:00"},
+            {"README.txt", "readme", "2024-06-01 12:00:00"}};
         for (const auto &f : files) {
             WriteBytes(replay(f.name), f.bytes);
             QFile file(replay(f.name));
@@ -44,8 +40,7 @@ protected:
     }
     QStringList shown() const  // map, length, players, version, summary, first name
     {
-        return {w.form->Text2->text(), w.form->Text3->text(), w.form->Text4->text(), w.form->Text5->text(),
-                w.form->Text6->toPlainText(), w.form->Label1->text()};
+        return {w.form->Text2->text(), w.form->Text3->text(), w.form->Text4->text(), w.form->Text5->text(), w.form->Text6->toPlainText(), w.form->Label1->text()};
     }
     static bool sameEmblem(const QLabel *a, const QLabel *b) { return a->pixmap().toImage() == b->pixmap().toImage(); }
 };
@@ -54,21 +49,18 @@ TEST_F(LocalWindow, ListsNewestFirstShowsAndPlaysEachFile)
 {
     ChooseDemoGame(w, game.path());
     w->dotanew_Click();  // the DotA layout before: the local list takes the melee one
-    w->findChild<QAction *>(QStringLiteral("localreplays"))->trigger();
+    TriggerMenu(w, "localreplays");
     EXPECT_EQ(w->SiteMode, QStringLiteral("local"));
     const QList<QStringList> rows = {
         {"0", "暗夜精灵 VS 不死", "Grubby VS xiaOt", "(2)EchoIsles.w3x", "2024-05-02 08:30"},
         {"1", "兽族 VS 不死", "Grubby VS 月神", "(4)TwistedMeadows.w3x", "2024-05-01 10:00"},
-        {"2", "人族 VS 暗夜精灵", "月神 VS 小鬼", "(4)TwistedMeadows.w3x", "2024-05-01 10:00"},
-        {"3", "", "cut.w3g（无法读取）", "", ""}, {"4", "", "blocks.w3g（无法读取）", "", ""}, {"5", "", "notes.w3g（无法读取）", "", ""}};
-    const char *files[] = {"10：0：0 _Grubby VS xiaOt.W3G", "8：0：0 _b.w3g", "9：5：7 _月神 VS 小鬼.w3g", "cut.w3g", "blocks.w3g", "notes.w3g"};
+        {"2", "人族 VS 暗夜精灵", "月神 VS 小鬼", "(4)TwistedMeadows.w3x", "2024-05-01 10:00"}, {"3", "", "notes.w3g（无法读取）", "", ""}};
     ASSERT_TRUE(w->ListView1->topLevelItemCount() == rows.size() && w->List1->count() == rows.size());
     for (int i = 0; i < rows.size(); ++i) {
         QStringList cells;
         for (int c = 0; c < 5; ++c)
             cells << w->ListView1->topLevelItem(i)->text(c);
         EXPECT_EQ(cells, rows[i]) << i;
-        EXPECT_EQ(w->List1->item(i)->text(), replay(files[i])) << i;
     }
     EXPECT_FALSE(w->WebBrowser2->isVisible());
 
@@ -87,9 +79,8 @@ TEST_F(LocalWindow, ListsNewestFirstShowsAndPlaysEachFile)
     clickRow(2);
     EXPECT_EQ(shown(), (QStringList{"(4)TwistedMeadows", "41:57", "2", "1.24", "游戏名称：月神 VS 小鬼\n月神  人族  队伍 1\n小鬼  暗夜精灵  队伍 2", "月神"}));
     EXPECT_TRUE(sameEmblem(w->Picture5, w->Picture1) && sameEmblem(w->Picture6, w->Picture2));
-    const QStringList names = {w->Label10->text(), w->Label11->text(), w->Label12->text(), w->Label13->text(), w->Label14->text(),
-                               w->Text8->text(), w->Text9->text(), w->Text10->text()};
-    EXPECT_EQ(names, (QStringList{"", "", "小鬼", "", "", "", "", ""}));
+    EXPECT_EQ(QStringList({w->Label10->text(), w->Label11->text(), w->Label12->text(), w->Label13->text(), w->Label14->text(), w->Text8->text(), w->Text9->text(), w->Text10->text()}),
+              (QStringList{"", "", "小鬼", "", "", "", "", ""}));
     EXPECT_EQ(w->ReplayPath, replay("9：5：7 _月神 VS 小鬼.w3g"));
     SaveScreenshot(w.form.get(), QStringLiteral("local-replays.png"));
     w->Command3->click();
@@ -99,7 +90,7 @@ TEST_F(LocalWindow, ListsNewestFirstShowsAndPlaysEachFile)
 
     // Listed unreadable; then a listed replay deleted before its click: nothing shown, no play.
     ASSERT_TRUE(QFile::remove(replay("8：0：0 _b.w3g")));
-    for (int index : {4, 1}) {
+    for (int index : {3, 1}) {
         clickRow(index);
         EXPECT_EQ(w.dialogs.texts().last(), QStringLiteral("无法读取该录像文件！")) << index;
         EXPECT_EQ(shown(), QStringList(6, QString())) << index;
@@ -113,10 +104,9 @@ TEST_F(LocalWindow, WithoutAGamePathNothingChanges)
     w->all_Click();
     const int rows = w->ListView1->topLevelItemCount();
     ASSERT_GT(rows, 0);
-    w->findChild<QAction *>(QStringLiteral("localreplays"))->trigger();
-    ASSERT_EQ(w.dialogs.messages.size(), 1);
-    EXPECT_EQ(w.dialogs.messages[0].text + w.dialogs.messages[0].title, QStringLiteral("请先设置 魔兽路径 ！"));
+    TriggerMenu(w, "localreplays");
+    ASSERT_EQ(w.dialogs.texts(), QStringList{QStringLiteral("请先设置 魔兽路径 ！")});
+    EXPECT_TRUE(w.dialogs.messages[0].title.isEmpty());
     EXPECT_EQ(w->SiteMode, QStringLiteral("War3"));
-    EXPECT_EQ(w->ListView1->topLevelItemCount(), rows);
-    EXPECT_TRUE(w->List1->count() == rows && w->List1->item(0)->text().startsWith(w->Roots().melee));
+    EXPECT_TRUE(w->ListView1->topLevelItemCount() == rows && w->List1->count() == rows && w->List1->item(0)->text().startsWith(w->Roots().melee));
 }

@@ -1,11 +1,7 @@
 #include "web/texthelpers.h"
 #include "support/testfiles.h"
 
-namespace {
-struct Case {
-    const char *in, *expected;
-};
-} // namespace
+using Case = std::pair<const char *, const char *>;  // {in, expected}
 
 TEST(Find, Cases)
 {
@@ -46,8 +42,8 @@ TEST(URLDecode, Cases)
         // byte never comes out on its own as "/", "\" or NUL.
         {"%D6%38", "%D6%38"}, {"%C0%2F", "%C0%2F"}, {"%80%41", "%80%41"}, {"%FF%B0%B0%A1", "%FF%B0啊"},
     };
-    for (const Case &c : cases)
-        EXPECT_EQ(URLDecode(u8s(c.in)), u8s(c.expected)) << c.in;
+    for (const auto &[in, expected] : cases)
+        EXPECT_EQ(URLDecode(u8s(in)), u8s(expected)) << in;
     EXPECT_EQ(URLDecode(u8s("%7F")), QString(QChar(0x7F)));
     EXPECT_EQ(URLDecode(u8s("a%00b")), u8s("a") + QChar(0) + u8s("b"));
     EXPECT_FALSE(URLDecode(u8s("end%")).contains(QChar(0)) || URLDecode(u8s("%C0%00")).contains(QChar(0)));
@@ -81,6 +77,6 @@ TEST(HtmlToText, Cases)
         // Only "&nbsp" (exact) becomes a blank, after the tags are gone.
         {"a&nbsp&nbsp;b", "a  ;b"}, {"a&NBSP;b&Nbsp;", "a&NBSP;b&Nbsp;"}, {"&<b>n<i>b</i>s<p>p&&nbsp", " & "},
     };
-    for (const Case &c : cases)
-        EXPECT_EQ(HtmlToText(u8s(c.in)), u8s(c.expected)) << c.in;
+    for (const auto &[in, expected] : cases)
+        EXPECT_EQ(HtmlToText(u8s(in)), u8s(expected)) << in;
 }
