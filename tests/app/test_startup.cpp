@@ -1,9 +1,13 @@
 // Start-up as a user meets it: where the sites and the page files come from,
 // and the program ended by the desktop rather than by its close box.
 #include "app/startup.h"
+#include "app/webpane.h"
 #include "support/testfiles.h"
+#include "support/testwindow.h"
 #include "web/pagefiles.h"
 
+#include <QDir>
+#include <QEvent>
 #include <QProcess>
 #include <QThread>
 #include <csignal>
@@ -61,5 +65,39 @@ TEST(Startup, TerminatedLikeClosedThePageFilesGo)
         EXPECT_EQ(tool.exitStatus(), QProcess::NormalExit) << sig;
         EXPECT_EQ(FilesBelow(pages.path()), QStringList()) << sig;
     }
+}
+#endif
+
+#ifdef Q_OS_LINUX
+// The web engine's helper processes that this process has started so far.
+static int EngineProcesses()
+{
+    int n = 0;
+    for (const QString &task : QDir(u8s("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        for (const QByteArray &pid : ReadBytes(u8s("/proc/self/task/%1/children").arg(task)).split(' '))
+            n += !pid.trimmed().isEmpty() && ReadBytes(u8s("/proc/%1/cmdline").arg(QString::fromLatin1(pid.trimmed()))).contains("QtWebEngineProcess");
+    return n;
+}
+
+TEST(Startup, TheWindowPaintsBeforeTheWebEngineStartsThenTheEngineStartsByItself)
+{
+    TestWindow w(false);
+    int enginesAtFirstPaint = -1;
+    struct FirstPaint : QObject {
+        std::function<void()> seen;
+        bool eventFilter(QObject *, QEvent *e) override
+        {
+            if (e->type() == QEvent::Paint && seen)
+                std::exchange(seen, nullptr)();
+            return false;
+        }
+    } filter;
+    filter.seen = [&] { enginesAtFirstPaint = EngineProcesses(); };
+    w->installEventFilter(&filter);
+    w->show();
+    ASSERT_TRUE(WaitFor([&] { return enginesAtFirstPaint >= 0; }));
+    EXPECT_EQ(enginesAtFirstPaint, 0);
+    EXPECT_TRUE(WaitFor([&] { return w->WebBrowser1->EngineStarted() && !w->WebBrowser1->Loading(); }, 20000));
+    EXPECT_GT(EngineProcesses(), 0);
 }
 #endif
