@@ -64,11 +64,8 @@ TEST_F(Paging, AtTheDesignedSizeTheWheelAndTheKeysReachTheNextPages)
     Idle(1300);
     EXPECT_TRUE(Targets(w, "melee").isEmpty());  // not scrolled: no page by itself
     wheel(-10);  // down to the last row
-    ASSERT_TRUE(pagedTo("melee", "/Default.aspx?a=3&PageNo=2"));
-    EXPECT_EQ(w->ListView1->topLevelItemCount(), 40);
-    EXPECT_FALSE(w->Frame3->isHidden());
+    ASSERT_TRUE(pagedTo("melee", "/Default.aspx?a=3&PageNo=2"));  // its rows and banner: the end-to-end road's part
     SaveScreenshot(w.form.get(), QStringLiteral("paging-banner.png"));
-    EXPECT_TRUE(WaitFor([&] { return w->Frame3->isHidden(); }, 3000));  // the banner timer takes it down
     Idle(1300);
     EXPECT_EQ(Targets(w, "melee").size(), 1);  // quiet until the user scrolls further
     key(Qt::Key_End);

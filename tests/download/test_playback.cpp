@@ -1,27 +1,16 @@
+// Names, texts, the version check and the game's command line of the download and play steps
+// (which step follows which is the download window's part).
 #include "download/playback.h"
 #include "support/testfiles.h"
 
-TEST(Playback, TimePrefixAndProgressTexts)
+// The time prefix and the 2048-byte road are the download window's; here a decimal comma must not show.
+TEST(Playback, ProgressTexts)
 {
-    EXPECT_EQ(TimePrefix(QTime(9, 5, 7)), u8s("9：5：7 _"));
-    QLocale::setDefault(QLocale(QLocale::German));  // decimal comma; must not show
+    QLocale::setDefault(QLocale(QLocale::German));
     EXPECT_EQ(ProgressStartText(2048), u8s("下载 0 / 2.000 KB"));
-    EXPECT_EQ(ProgressText(1024, 2048), u8s("下载 1.000 / 2.000 KB"));
     EXPECT_EQ(ProgressText(1536, 100), u8s("下载 1.500 / 0.098 KB"));
     EXPECT_EQ(ProgressText(5 * 1024 * 1024 + 512, 5 * 1024 * 1024 + 512), u8s("下载 5120.500 / 5120.500 KB"));
     QLocale::setDefault(QLocale::c());
-}
-
-TEST(Playback, DownloadSteps)
-{
-    const struct { quint8 step; bool smart, onDisk; StepAction action; quint8 next; } rows[] = {
-        {0, true, true, StepAction::FetchReplay, 1}, {1, true, true, StepAction::Finish, 1},
-        {1, true, false, StepAction::FetchMap, 2}, {1, false, true, StepAction::FetchMap, 2},
-        {2, false, false, StepAction::Finish, 2}};
-    for (const auto &r : rows) {
-        const StepPlan p = PlanStep(r.step, r.smart, r.onDisk);
-        EXPECT_TRUE(p.action == r.action && p.nextStep == r.next) << int(r.step) << r.smart << r.onDisk;
-    }
 }
 
 TEST(Playback, VersionCheck)

@@ -148,11 +148,13 @@ QList<Row> Rows()
         {"replay name ../ (last part kept)", Download, Names(u8s("../../../evil.w3g")), done,
          [](Ctx &c) { return FilesBelow(c.game + u8s("/replay")).filter(u8s("evil.w3g")).size() == 1; }},
         {"replay name drive letter", Download, Names(u8s("C:\\evil.w3g")), noReplay}, {"replay name of 300 characters", Download, Names(QString(296, u'r') + u8s(".w3g")), noReplay},
+        {"replay name ..%5C", Download, Names(u8s("..%5C..%5Cevil.w3g")), noReplay}, {"replay name empty", Download, Names(QString()), noReplay},
         {"map path ../", Download, M(u8s("../../../evil.w3x")), noMap}, {"map path absolute", Download, M(u8s("/tmp/evil.w3x")), noMap},
         {"map name AUX.w3x", Download, M(u8s("AUX.w3x")), noMap}, {"map differs only in case", Download, M(u8s("DOWNLOAD\\good.W3X")), done,
          [](Ctx &c) { return FilesBelow(c.game).filter(u8s(".w3x"), Qt::CaseInsensitive).size() == 1; }},
         {"dota map path ../", DotaDownload, DotaMap("/../../../evil.w3x"), nullptr, Shows("无法保存地图：路径离开魔兽目录")},
         {"dota map path absolute", DotaDownload, DotaMap("//tmp/evil.w3x"), nullptr, Shows(noMap)},
+        {"dota map path drive letter", DotaDownload, DotaMap("/C:/evil.w3x"), nullptr, Shows(noMap)},
         {"game folder read-only", Download, [](Ctx &c) {
              QFile::setPermissions(c.game + u8s("/replay"), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
              if (geteuid() == 0)  // root writes anyway: a file stands where the replay folder must go
