@@ -13,6 +13,8 @@ struct ListingRow {
     QString detailUrl; // address of the replay's detail page
     bool hasDetailUrl = false;  // the page named one (a DotA row without its path gets the bare root)
 };
+// Strings and plain values only: a growing row list may move its rows as bytes.
+Q_DECLARE_TYPEINFO(ListingRow, Q_RELOCATABLE_TYPE);
 
 // What a list cell shows of a text from a page: at most 256 characters, the
 // cut marked with "…", so one huge cell cannot freeze the list's painting.

@@ -9,21 +9,26 @@
 
 QString find(const QString &neir, const QString &lside, const QString &rside)
 {
+    return findView(neir, lside, rside).toString();
+}
+
+QStringView findView(QStringView neir, QStringView lside, QStringView rside)
+{
     if (rside.isEmpty())
-        return QString();
+        return {};
     const qsizetype a = neir.indexOf(lside, 0, Qt::CaseSensitive);
     if (a < 0)
-        return QString();
+        return {};
     // The right marker is looked for from the start of the left one, so a right
     // marker that lies inside the left marker is "found" there and gives nothing.
     const qsizetype b = neir.indexOf(rside, a, Qt::CaseSensitive);
     if (b < 0)
-        return QString();
+        return {};
     const qsizetype start = a + lside.size();
     const qsizetype length = b - start;
     if (length <= 0)
-        return QString();
-    return neir.mid(start, length);
+        return {};
+    return neir.sliced(start, length);
 }
 
 namespace {
