@@ -241,10 +241,24 @@ void Form1::buildControls()
     Check1->setText(QStringLiteral("下载完马上播放录像"));
 
     // The crowns are animated; the list's icon delegate paints their current frame.
+    // A new frame repaints only the first cells of the rows in view that show that
+    // crown: the whole list, many times a second, would keep an idle window busy.
     for (const char *picture : {":/pictures/crown_gold.gif", ":/pictures/crown_silver.gif"}) {
         auto *movie = new QMovie(QLatin1String(picture), QByteArray(), this);
         movie->setCacheMode(QMovie::CacheAll);
-        connect(movie, &QMovie::frameChanged, ListView1->viewport(), qOverload<>(&QWidget::update));
+        const int number = int(ImageList1.size()) + 1;
+        connect(movie, &QMovie::frameChanged, ListView1, [this, number] {
+            QWidget *view = ListView1->viewport();
+            QRegion cells;
+            for (QTreeWidgetItem *item = ListView1->itemAt(0, 0); item; item = ListView1->itemBelow(item)) {
+                const QRect cell = ListView1->visualItemRect(item);
+                if (cell.top() > view->height())
+                    break;
+                if (item->data(0, Qt::UserRole).toInt() == number)
+                    cells += ListView1->visualRect(ListView1->indexFromItem(item, 0));
+            }
+            view->update(cells);
+        });
         movie->start();
         ImageList1.append(movie);
     }

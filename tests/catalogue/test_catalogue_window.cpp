@@ -4,6 +4,7 @@
 #include "support/testwindow.h"
 
 #include <QListWidget>
+#include <QPaintEvent>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
@@ -107,4 +108,31 @@ TEST_F(CatalogueWindow, AHugeCellIsCutAndItsRowStillOpens)
     EXPECT_EQ(w->List1->item(0)->text(),
               w->Roots().melee + QStringLiteral("/ReplayDetail.aspx?ReplayID=%1").arg(DemoData::instance().melee.first().id));
     SaveScreenshot(w.form.get(), QStringLiteral("long-cell.png"));  // painting the row must not hang
+}
+
+TEST_F(CatalogueWindow, CrownsAnimateAndRepaintOnlyTheirOwnCells)
+{
+    menu("all");  // the newest listing has gold and silver crowns in view
+    Idle(300);
+    struct Paints : QObject {
+        QRegion painted;
+        int count = 0;
+        bool eventFilter(QObject *, QEvent *e) override
+        {
+            if (e->type() == QEvent::Paint)
+                painted += static_cast<QPaintEvent *>(e)->region(), ++count;
+            return false;
+        }
+    } paints;
+    w->ListView1->viewport()->installEventFilter(&paints);
+    Idle(1500);
+    ASSERT_GT(paints.count, 0);  // the crowns move on screen
+    QRegion crowns;
+    for (int i = 0; i < w->ListView1->topLevelItemCount(); ++i) {
+        QTreeWidgetItem *item = w->ListView1->topLevelItem(i);
+        if (item->data(0, Qt::UserRole).toInt() > 0)
+            crowns += w->ListView1->visualRect(w->ListView1->model()->index(i, 0));
+    }
+    EXPECT_FALSE(crowns.isEmpty());
+    EXPECT_EQ(paints.painted.subtracted(crowns), QRegion()) << "an idle list repaints more than its crowns";
 }
