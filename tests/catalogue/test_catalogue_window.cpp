@@ -1,14 +1,6 @@
 // The listing commands in the real window against the demo site.
 #include "app/splitterbar.h"
-#include "app/webpane.h"
 #include "support/testwindow.h"
-
-#include <QListWidget>
-#include <QPaintEvent>
-#include <QPushButton>
-#include <QTimer>
-#include <QTreeWidget>
-#include <gtest/gtest.h>
 
 namespace {
 class CatalogueWindow : public ::testing::Test {
@@ -28,23 +20,21 @@ TEST_F(CatalogueWindow, EveryCommandLoadsPageOneOfItsListing)
         {"qwebb", 8}, {"vxcvx", 5}, {"asdasdee", 6}, {"xcvzxc", 12}, {"ffasd", 16}, {"asdasd", 9}, {"qwe", 12}, {"asd", 10}};
     for (const auto &[name, race] : matchups) {
         w->PageNumber = 7;  // a new listing always starts at page 1
-        menu(name);
-        EXPECT_EQ(lastTarget("melee"), "/ReplayList.aspx?GameRace=" + QByteArray::number(race) + "&PageNo=1");
-        EXPECT_EQ(w->PageNumber, 1);
-        EXPECT_EQ(w->SiteMode, QStringLiteral("War3"));
-        EXPECT_EQ(w->List1->count(), 20) << name;
+        menu(name);  // the target, the page, the mode and the rows
+        EXPECT_EQ(std::tuple(lastTarget("melee"), w->PageNumber, w->SiteMode, w->List1->count()),
+                  std::tuple("/ReplayList.aspx?GameRace=" + QByteArray::number(race) + "&PageNo=1", 1, QStringLiteral("War3"), 20)) << name;
     }
     // The cells and detail URLs of these pages are the parser's part, the row positions the details window's.
     menu("all");
     EXPECT_EQ(lastTarget("melee"), "/Default.aspx?a=3&PageNo=1");
     EXPECT_EQ(w->ListView1->topLevelItem(19)->text(0), QStringLiteral("19"));
     EXPECT_TRUE(w->Command1->isEnabled() && w->Timer2->isActive());
-    SaveScreenshot(w.form.get(), QStringLiteral("melee-listing.png"));
+    SaveScreenshot(w, "melee-listing.png");
 
     menu("dotanew");
     EXPECT_EQ(lastTarget("dota"), "/DotaList.aspx?&PageNo=1");
     EXPECT_EQ(w->ListView1->topLevelItem(0)->text(1), QStringLiteral("近卫军团 VS 天灾军团"));
-    SaveScreenshot(w.form.get(), QStringLiteral("dota-listing.png"));
+    SaveScreenshot(w, "dota-listing.png");
 
     // The searches: keywords go out as code-page-936 bytes, "#", "&", "%", "+" and
     // blanks percent-encoded, so that "&PageNo=1" is still what ends the URL.
@@ -107,7 +97,7 @@ TEST_F(CatalogueWindow, AHugeCellIsCutAndItsRowStillOpens)
     EXPECT_TRUE(cell.startsWith(QStringLiteral("LongName ")) && cell.endsWith(QChar(0x2026)));
     EXPECT_EQ(w->List1->item(0)->text(),
               w->Roots().melee + QStringLiteral("/ReplayDetail.aspx?ReplayID=%1").arg(DemoData::instance().melee.first().id));
-    SaveScreenshot(w.form.get(), QStringLiteral("long-cell.png"));  // painting the row must not hang
+    SaveScreenshot(w, "long-cell.png");  // painting the row must not hang
 }
 
 TEST_F(CatalogueWindow, CrownsAnimateAndRepaintOnlyTheirOwnCells)

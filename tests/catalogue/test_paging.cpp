@@ -3,16 +3,6 @@
 #include "catalogue/categories.h"
 #include "support/testwindow.h"
 
-#include <QFrame>
-#include <QListWidget>
-#include <QScrollBar>
-#include <QSet>
-#include <QTest>
-#include <QTimer>
-#include <QTreeWidget>
-#include <QWheelEvent>
-#include <gtest/gtest.h>
-
 TEST(PagingThreshold, NextPageIsDueNearTheEnd)
 {
     // {top row, rows, due}: an unscrolled list never pages; seven rows or fewer page once scrolled at all.
@@ -36,12 +26,7 @@ protected:
     void wheel(int notches)  // negative: down
     {
         Idle(100);  // rows just appended are laid out first, as for a user
-        QWidget *vp = w->ListView1->viewport();
-        const QPointF at(vp->width() / 2.0, vp->height() / 2.0);
-        QWheelEvent e(at, vp->mapToGlobal(at), QPoint(), QPoint(0, notches * 120), Qt::NoButton, Qt::NoModifier,
-                      Qt::NoScrollPhase, false);
-        QCoreApplication::sendEvent(vp, &e);
-        QCoreApplication::processEvents();
+        Wheel(w, notches);
     }
     void tick(int notches = -10) { wheel(notches); w->Timer2_Timer(); }
     void key(Qt::Key k)
@@ -54,6 +39,18 @@ protected:
     {
         return WaitFor([&] { return Targets(w, site).contains(target); }, 3500);
     }
+    // The targets asked of `site` since the log was cleared, the page number, the rows.
+    using Paged = std::tuple<QList<QByteArray>, int, int>;
+    Paged paged(const char *site) { return {Targets(w, site), w->PageNumber, w->ListView1->topLevelItemCount()}; }
+    // Scrolled to the end of a new listing, the paging check runs with `meanwhile` queued for its yield.
+    void tickWith(const std::function<void()> &meanwhile)
+    {
+        menu("all", true);
+        wheel(-10);
+        w.server().clearLog();
+        QTimer::singleShot(0, w.form.get(), meanwhile);
+        w->Timer2_Timer();
+    }
 };
 } // namespace
 
@@ -65,7 +62,7 @@ TEST_F(Paging, AtTheDesignedSizeTheWheelAndTheKeysReachTheNextPages)
     EXPECT_TRUE(Targets(w, "melee").isEmpty());  // not scrolled: no page by itself
     wheel(-10);  // down to the last row
     ASSERT_TRUE(pagedTo("melee", "/Default.aspx?a=3&PageNo=2"));  // its rows and banner: the end-to-end road's part
-    SaveScreenshot(w.form.get(), QStringLiteral("paging-banner.png"));
+    SaveScreenshot(w, "paging-banner.png");
     Idle(1300);
     EXPECT_EQ(Targets(w, "melee").size(), 1);  // quiet until the user scrolls further
     key(Qt::Key_End);
@@ -87,7 +84,7 @@ TEST_F(Paging, ATallWindowWhoseRowsFitWithoutScrollingStillPages)
     key(Qt::Key_Down);
     key(Qt::Key_End);
     ASSERT_TRUE(pagedTo("dota", "/search.aspx?type=1&str=WE&PageNo=3"));
-    SaveScreenshot(w.form.get(), QStringLiteral("paging-tall.png"));
+    SaveScreenshot(w, "paging-tall.png");
 }
 
 TEST_F(Paging, ScrollingBackCancelsRepeatsAreSkippedAnEmptyPageEndsAFailedPageWaits)
@@ -127,9 +124,7 @@ TEST_F(Paging, ScrollingBackCancelsRepeatsAreSkippedAnEmptyPageEndsAFailedPageWa
     w.server().clearLog();
     tick();
     w->Timer2_Timer();
-    EXPECT_EQ(Targets(w, "melee"), QList<QByteArray>{"/Default.aspx?a=3&PageNo=2"});
-    EXPECT_EQ(w->PageNumber, 1);
-    EXPECT_EQ(w->ListView1->topLevelItemCount(), 20);
+    EXPECT_EQ(paged("melee"), Paged({"/Default.aspx?a=3&PageNo=2"}, 1, 20));
     w.server().clearOverrides();
     tick(-1);
     EXPECT_EQ(Targets(w, "melee").size(), 2);
@@ -138,22 +133,14 @@ TEST_F(Paging, ScrollingBackCancelsRepeatsAreSkippedAnEmptyPageEndsAFailedPageWa
 
 TEST_F(Paging, DuringTheYieldsANewListingIsNotPagedAndAClosedWindowFetchesNothing)
 {
-    menu("all", true);
-    wheel(-10);
-    w.server().clearLog();
-    QTimer::singleShot(0, w.form.get(), [&] { w->dotanew_Click(); });  // runs in the paging check's yield
-    w->Timer2_Timer();
+    tickWith([&] { w->dotanew_Click(); });
     EXPECT_EQ(Targets(w, "dota"), QList<QByteArray>{"/DotaList.aspx?&PageNo=1"});
     EXPECT_TRUE(Targets(w, "melee").isEmpty());
     EXPECT_EQ(w->PageNumber, 1);
     EXPECT_TRUE(w->Timer3->isActive());  // the banner still goes
     EXPECT_TRUE(WaitFor([&] { return w->Frame3->isHidden(); }, 3000));
 
-    menu("all", true);
-    wheel(-10);
-    w.server().clearLog();
-    QTimer::singleShot(0, w.form.get(), [&] { w->close(); });
-    w->Timer2_Timer();
+    tickWith([&] { w->close(); });
     EXPECT_TRUE(w.server().requests().isEmpty());
     EXPECT_FALSE(w.pages->exists(kPageFile));
 }
@@ -166,7 +153,5 @@ TEST_F(Paging, PagingStopsAtPage255)
     w.server().clearLog();
     tick();
     tick();
-    EXPECT_EQ(Targets(w, "melee"), QList<QByteArray>{"/_test/endless?&PageNo=255"});
-    EXPECT_EQ(w->PageNumber, 255);
-    EXPECT_EQ(w->ListView1->topLevelItemCount(), 40);
+    EXPECT_EQ(paged("melee"), Paged({"/_test/endless?&PageNo=255"}, 255, 40));
 }

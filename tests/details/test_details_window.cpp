@@ -1,11 +1,6 @@
 // Clicking a row of the replay list: the melee detail pane and whether the
 // replay is already on disk, in the real window against the demo site.
-#include "app/webpane.h"
-#include "support/testfiles.h"
 #include "support/testwindow.h"
-
-#include <QTest>
-#include <QtWidgets>
 
 namespace {
 class DetailsWindow : public ::testing::Test {
@@ -21,18 +16,9 @@ protected:
         w->Timer2->stop();
         Idle(100);  // the rows are laid out
     }
-    // Clicks row `index` (1-based) with the mouse, as a user does.
-    void clickRow(int index)
-    {
-        QTreeWidgetItem *item = w->ListView1->topLevelItem(index - 1);
-        w->ListView1->scrollToItem(item);
-        QCoreApplication::processEvents();
-        QTest::mouseClick(w->ListView1->viewport(), Qt::LeftButton, {}, w->ListView1->visualItemRect(item).center());
-        QCoreApplication::processEvents();
-    }
+    void clickRow(int index) { ClickRow(w, w->ListView1->topLevelItem(index - 1)); }  // 1-based
     // Map, version, map URL, map path, the first name of each team; then the commentary and the replay URL.
-    QStringList fields() { return {w->Text2->text(), w->Text5->text(), w->Text9->text(), w->Text10->text(), w->Label1->text(), w->Label12->text(),
-                                   w->Text6->toPlainText(), w->Text8->text()}; }
+    QStringList fields() { return Texts({w->Text2, w->Text5, w->Text9, w->Text10, w->Label1, w->Label12, w->Text6, w->Text8}); }
     int detailRequests() { return RequestsFor(w, "melee", "/ReplayDetail.aspx"); }
 };
 } // namespace
@@ -66,11 +52,9 @@ TEST_F(DetailsWindow, ClickingARowShowsItsDetails)
     EXPECT_TRUE(w->Text8->text().contains(QStringLiteral("ReplayID=%1&").arg(replays.at(7).id))) << qPrintable(w->Text8->text());
 
     // A DotA replay has no melee teams: the names and emblems above are not its own.
-    TriggerMenu(w, "dotanew");
-    Idle(100);
+    ChooseListing(w, "dotanew");
     clickRow(2);
-    EXPECT_EQ(w->Text2->text(), DemoData::instance().dota.at(1).map);
-    EXPECT_TRUE(w->Label1->text().isEmpty() && w->Label12->text().isEmpty());
+    EXPECT_EQ(Texts({w->Text2, w->Label1, w->Label12}), QStringList({DemoData::instance().dota.at(1).map, QString(), QString()}));
     EXPECT_TRUE(w->Picture5->pixmap().isNull() && w->Picture6->pixmap().isNull());
 }
 
@@ -113,8 +97,7 @@ TEST_F(DetailsWindow, ANewListingResetsTheShownRowAndLongListsWork)
 {
     clickRow(1);
     const int requests = detailRequests();
-    TriggerMenu(w, "zxc");
-    Idle(100);
+    ChooseListing(w, "zxc");
     clickRow(1);  // row 1 of the new listing is another replay
     EXPECT_EQ(detailRequests(), requests + 1);
 

@@ -1,11 +1,8 @@
 // The DotA detail pane in the real window on the demo site: the fields, the map
 // index fetch, and the template's script read back from the rendered page.
-#include "app/webpane.h"
-#include "support/testfiles.h"
 #include "support/testwindow.h"
 
 #include <QWebEnginePage>
-#include <QtWidgets>
 
 namespace {
 // One player element: name|team|hero|APM, the three fixed children, zone|score, then the records.
@@ -59,20 +56,19 @@ protected:
 
     void SetUp() override
     {
-        w->Timer4->stop(), w->Timer2->stop(), w->WebBrowser2->SetAlertDialogs(false);
+        w->Timer4->stop();
+        w->Timer2->stop();
+        w->WebBrowser2->SetAlertDialogs(false);
         QObject::connect(w->WebBrowser2, &WebPane::AlertShown, w.form.get(), [this](const QString &t) { alerts.append(t); });
-        QObject::connect(w->WebBrowser2, &WebPane::ConsoleMessage, w.form.get(), [this](int level, const QString &message, int line, const QString &) {
-            if (level == QWebEnginePage::ErrorMessageLevel) errors.append(QStringLiteral("%1: %2").arg(line).arg(message)); });
+        QObject::connect(w->WebBrowser2, &WebPane::ConsoleMessage, w.form.get(),
+                         [this](int level, const QString &text, int line, const QString &) {
+                             if (level == QWebEnginePage::ErrorMessageLevel)
+                                 errors.append(QStringLiteral("%1: %2").arg(line).arg(text));
+                         });
     }
     void TearDown() override { EXPECT_TRUE(errors.isEmpty()) << qPrintable(errors.join(u'\n')); }
 
-    QVariant js(const QString &script)
-    {
-        std::optional<QVariant> result;
-        w->WebBrowser2->page()->runJavaScript(script, [&](const QVariant &v) { result = v; });
-        WaitFor([&] { return result.has_value(); }, 10000);
-        return result.value_or(QVariant());
-    }
+    QVariant js(const QString &script) { return RunJs(w->WebBrowser2, script); }
     // Runs `action`, then reads every fact in the same call (lists joined by "|") and compares it with its value.
     void expectFacts(const QString &action, const std::vector<std::pair<std::string, std::string>> &facts)
     {
@@ -82,12 +78,13 @@ protected:
         EXPECT_EQ(js(u8s("(function(){") + u8s(kFactHelpers) + action + u8s(";return [") + exprs.join(u',')
                      + u8s("].map(function(v){return Array.isArray(v)?v.join('|'):String(v);});})()")).toStringList(), want) << qPrintable(exprs.join(u'\n'));
     }
-    // The template has run once the commendation counter has its title.
-    bool started() { return WaitFor([&] { return !w->WebBrowser2->Loading() && js(u8s("document.readyState == 'complete' && !!document.getElementById('commendno') && document.getElementById('commendno').title != ''")).toBool(); }, 15000); }
-    void show(const QString &page) { w->dotanew_Click(); w->ShowDotaReplayDetail(page); ASSERT_TRUE(started()); }
-    QStringList fields() { return {w->Text2->text(), w->Text3->text(), w->Text4->text(), w->Text5->text(), w->Text6->toPlainText(), w->Text8->text(), w->Text9->text(), w->Text10->text()}; }
-    // The messages shown, as "title|text".
-    QStringList messages() { QStringList out; for (const auto &m : w.dialogs.messages) out << m.title + u8s("|") + m.text; return out; }
+    void show(const QString &page)
+    {
+        w->dotanew_Click();
+        w->ShowDotaReplayDetail(page);
+        ASSERT_TRUE(DotaTemplateRan(w));
+    }
+    QStringList fields() { return Texts({w->Text2, w->Text3, w->Text4, w->Text5, w->Text6, w->Text8, w->Text9, w->Text10}); }
 };
 } // namespace
 
@@ -99,7 +96,7 @@ TEST_F(DotaPane, RichPageInALargeDocument)
     QString data = richData();
     show(detailPage(u8s("DotA Allstars v6.64"), data.insert(data.indexOf(u8s("<script")), filler + u8s("</div><span id='tail'>end</span>"))));
     EXPECT_GT(w->WebBrowser2->WrittenText().toUtf8().size(), 2 * 1024 * 1024);
-    EXPECT_EQ(fields() + messages(), QStringList({u8s("DotA Allstars v6.64"), u8s("38:12"), u8s("4"), u8s("1.24"), u8s("&lt;精彩&gt; 对决"),  // plain text: entities stay
+    EXPECT_EQ(fields() + w.dialogs.texts(true), QStringList({u8s("DotA Allstars v6.64"), u8s("38:12"), u8s("4"), u8s("1.24"), u8s("&lt;精彩&gt; 对决"),  // plain text: entities stay
                                      w->Roots().dota + u8s("/Download.aspx?ReplayID=5000&file=/dota/replay/x.w3g"),
                                      w->Roots().dotaMap + u8s("d4e5f6/DotA%20Allstars%20v6.64.w3x"), u8s("Maps\\Download\\DotA Allstars v6.64.w3x")}));  // and no message
     // Bars: both sides' sums, divided by two players; the money bar is left out because the Scourge bought nothing.
@@ -114,14 +111,16 @@ TEST_F(DotaPane, RichPageInALargeDocument)
         {"convertdata('|cffff0000Red|r|nX<b>')", "<span style=\"color:#ff0000\">Red</span><br />X&lt;b&gt;"},
         {"(clickreplaymenu(document.getElementById('menu_vodbody'), 'vodbody', 'short'), T('#vodbody')[0])", "本录像暂无VOD"}});
     js(u8s("document.getElementById('menu_gameinfo').click()"));  // back to the players' tab
-    js(u8s("document.getElementById('showwinner').click()")), WaitFor([&] { return !alerts.isEmpty(); });
+    js(u8s("document.getElementById('showwinner').click()"));
+    WaitFor([&] { return !alerts.isEmpty(); });
     EXPECT_EQ(alerts, QStringList({u8s("Winner is :\n\n\t天灾军团\t")}));
 
     const QString click = u8s("document.querySelector(\"#playerlist1 img[name='playerdata%1']\").click()");
     expectFacts(click.arg(1), {{"T('#playerbody1 .heropanel .actionlist li')", "Action|基本命令:3|选择单位:5|选择编队:9|攻击指令:14|右键点击:2|装备值:1725"},
         {"A('#playerbody1 .heropanel .itemstrip img','name')", "I004|I008"},  // no "h085"
         {"N('#playerbody1 .heropanel .skillstrip img')", "30"}, {"D('teamblock1')", "none"}});
-    WaitFor([] { return false; }, 800), SaveScreenshot(w.form.get(), QStringLiteral("dota-detail.png"));  // once the pictures arrived
+    Idle(800);  // the pictures arrive
+    SaveScreenshot(w, "dota-detail.png");
     // One panel per team: Bravo's replaces Alpha's, a second click closes it.
     expectFacts(click.arg(2), {{"A('#playerbody1 .heropanel','name')", "playerdata1|playerdata2"}, {"A('#playerbody1 .heropanel','.display')", "none|block"}});
     expectFacts(click.arg(2), {{"D('teamblock1')", "block"}, {"N('#playerbody1 .heropanel[style*=\"block\"]')", "0"}});
@@ -129,8 +128,10 @@ TEST_F(DotaPane, RichPageInALargeDocument)
     expectFacts(u8s("document.getElementById('menu_banpick').click()"), {{"D('banpick') + D('gameinfo')", "blocknone"}, {"T('#banpick .bptitle')", "近卫 BAN/PICK :|天灾 BAN/PICK :"},
         {"B(0)", "(BAN)禁止选择@20px|(BAN)禁止选择@|(BAN)禁止选择@20px|(BAN)禁止选择@|(PICK)选择英雄@20px"},
         {"B(1)", "(BAN)禁止选择@|(BAN)禁止选择@20px|(BAN)禁止选择@|(BAN)禁止选择@20px|(PICK)选择英雄@|(PICK)选择英雄@20px"}});
-    WaitFor([] { return false; }, 800), SaveScreenshot(w.form.get(), QStringLiteral("dota-banpick.png"));
-    js(u8s("window.open('/x'); location.href = '/DotaList.aspx';")), WaitFor([] { return false; }, 500);  // the pane keeps its document
+    Idle(800);
+    SaveScreenshot(w, "dota-banpick.png");
+    js(u8s("window.open('/x'); location.href = '/DotaList.aspx';"));
+    Idle(500);  // the pane keeps its document
     expectFacts(QString(), {{"N('#teambars')", "1"}});
 }
 
@@ -141,7 +142,7 @@ TEST_F(DotaPane, BareDataAndMissingMaps)
     expectFacts(QString(), {{"document.getElementById('labPlayerdata').innerHTML", ""}, {"N('#menu_enditem, #menu_banpick, #teambars td')", "0"}});
     EXPECT_EQ(fields().mid(6), QStringList({QString(), u8s("Maps\\Download\\DotA Allstars v6.48b.w3x")}));
     w->ShowDotaReplayDetail(QString());  // no page at all (a failed fetch): empty fields, a blank pane, no message
-    EXPECT_EQ(messages(), QStringList({u8s("|检获不到该地图：DotA Allstars v6.48b")}));
+    EXPECT_EQ(w.dialogs.texts(true), QStringList({u8s("|检获不到该地图：DotA Allstars v6.48b")}));
     EXPECT_EQ(fields(), QStringList({QString(), QString(), w->Text4->text(), QString(), w->Text6->toPlainText(), QString(), QString(), QString()}));
     EXPECT_TRUE(WaitFor([&] { return !w->WebBrowser2->Loading() && js(u8s("document.body ? document.body.innerHTML : ''")).toString().isEmpty(); }));
 }
@@ -149,13 +150,13 @@ TEST_F(DotaPane, BareDataAndMissingMaps)
 TEST_F(DotaPane, DemoRowsFetchTheIndexOnceAndRetryAFailedOne)
 {
     auto clickRow = [&](int row, int fetches, bool indexKept, const char *player) {
-        w->ListView1->setCurrentItem(w->ListView1->topLevelItem(row - 1)), w->ListView1_ItemClick();
+        ClickRow(w, w->ListView1->topLevelItem(row - 1));
         if (player) {  // a hero panel brings the pictures
-            EXPECT_TRUE(started() && js(u8s("document.querySelector('%1 img').click(); true").arg(u8s(player))).toBool()) << row;
-            WaitFor([] { return false; }, 1500);
+            EXPECT_TRUE(DotaTemplateRan(w) && js(u8s("document.querySelector('%1 img').click(); true").arg(u8s(player))).toBool()) << row;
+            Idle(1500);
         }
         EXPECT_TRUE(RequestsFor(w, "dota", "/download/") == fetches && w.pages->exists(QStringLiteral("FDx.Dat")) == indexKept) << row;
-        EXPECT_EQ(messages(), QStringList({u8s("|检获不到该地图：DotA Allstars v6.59d")})) << row;
+        EXPECT_EQ(w.dialogs.texts(true), QStringList({u8s("|检获不到该地图：DotA Allstars v6.59d")})) << row;
     };
     w->dotanew_Click();
     w.server().failOnce(QStringLiteral("dota"), "/download/", DemoResponse{.status = 500, .body = "busy"});

@@ -4,23 +4,10 @@
 // per fetch status and road, per refusal and per parser.
 #include "demo/demofiles.h"
 #include "download/transfer.h"
-#include "support/testfiles.h"
 #include "support/testwindow.h"
 
-#include "app/webpane.h"
-
-#include <QApplication>
-#include <QElapsedTimer>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QWebEnginePage>
-#include <QPushButton>
-#include <QRegularExpression>
 #include <QTcpServer>
-#include <QTest>
-#include <QTimer>
-#include <QTreeWidget>
-#include <QtEndian>
+#include <QWebEnginePage>
 #include <cstdio>
 #include <unistd.h>
 
@@ -230,8 +217,7 @@ TEST(Faults, NoFaultLosesAFileHangsOrShowsSuccess)
         if (!is({Listing, DotaListing}) && w->List1->count() > 0) {
             if (c.detail)
                 c.over(QUrl(w->List1->item(0)->text()).path(QUrl::FullyEncoded).toLatin1(), *c.detail, dota ? "dota" : "melee");
-            w->ListView1->setCurrentItem(w->ListView1->topLevelItem(0));
-            w->ListView1_ItemClick();
+            ClickRow(w, w->ListView1->topLevelItem(0));
         }
         if (is({Download, DotaDownload, Play})) {
             const qsizetype shown = w.dialogs.messages.size();

@@ -1,12 +1,7 @@
 // "本地录像 / 已下载录像": the replays in the game's replay folder, listed and shown
 // from their own files, in the real window with a copy of the demo game folder.
-#include "app/webpane.h"
 #include "demo/demofiles.h"
-#include "support/testfiles.h"
 #include "support/testwindow.h"
-
-#include <QTest>
-#include <QtWidgets>
 
 class LocalWindow : public ::testing::Test {
 protected:
@@ -25,23 +20,14 @@ protected:
         for (const auto &f : files) {
             WriteBytes(replay(f.name), f.bytes);
             QFile file(replay(f.name));
-            ASSERT_TRUE(file.open(QIODevice::Append));
-            ASSERT_TRUE(file.setFileTime(QDateTime::fromString(QLatin1String(f.modified), "yyyy-MM-dd HH:mm:ss"), QFileDevice::FileModificationTime));
+            const QDateTime modified = QDateTime::fromString(QLatin1String(f.modified), "yyyy-MM-dd HH:mm:ss");
+            ASSERT_TRUE(file.open(QIODevice::Append) && file.setFileTime(modified, QFileDevice::FileModificationTime)) << f.name;
         }
     }
     QString replay(const char *name) const { return game.filePath(QStringLiteral("Replay/") + QString::fromUtf8(name)); }
-    void clickRow(int index)
-    {
-        QTreeWidgetItem *item = w->ListView1->topLevelItem(index);
-        w->ListView1->scrollToItem(item);
-        QCoreApplication::processEvents();
-        QTest::mouseClick(w->ListView1->viewport(), Qt::LeftButton, {}, w->ListView1->visualItemRect(item).center());
-        QCoreApplication::processEvents();
-    }
-    QStringList shown() const  // map, length, players, version, summary, first name
-    {
-        return {w.form->Text2->text(), w.form->Text3->text(), w.form->Text4->text(), w.form->Text5->text(), w.form->Text6->toPlainText(), w.form->Label1->text()};
-    }
+    void clickRow(int index) { ClickRow(w, w->ListView1->topLevelItem(index)); }
+    // Map, length, players, version, summary, first name.
+    QStringList shown() { return Texts({w->Text2, w->Text3, w->Text4, w->Text5, w->Text6, w->Label1}); }
     static bool sameEmblem(const QLabel *a, const QLabel *b) { return a->pixmap().toImage() == b->pixmap().toImage(); }
 };
 
@@ -56,12 +42,9 @@ TEST_F(LocalWindow, ListsNewestFirstShowsAndPlaysEachFile)
         {"1", "兽族 VS 不死", "Grubby VS 月神", "(4)TwistedMeadows.w3x", "2024-05-01 10:00"},
         {"2", "人族 VS 暗夜精灵", "月神 VS 小鬼", "(4)TwistedMeadows.w3x", "2024-05-01 10:00"}, {"3", "", "notes.w3g（无法读取）", "", ""}};
     ASSERT_TRUE(w->ListView1->topLevelItemCount() == rows.size() && w->List1->count() == rows.size());
-    for (int i = 0; i < rows.size(); ++i) {
-        QStringList cells;
+    for (int i = 0; i < rows.size(); ++i)
         for (int c = 0; c < 5; ++c)
-            cells << w->ListView1->topLevelItem(i)->text(c);
-        EXPECT_EQ(cells, rows[i]) << i;
-    }
+            EXPECT_EQ(w->ListView1->topLevelItem(i)->text(c), rows[i][c]) << i << ", " << c;
     EXPECT_FALSE(w->WebBrowser2->isVisible());
 
     // 1.20 with an observer: shown, but the 1.24 game does not play it.
@@ -79,22 +62,21 @@ TEST_F(LocalWindow, ListsNewestFirstShowsAndPlaysEachFile)
     clickRow(2);
     EXPECT_EQ(shown(), (QStringList{"(4)TwistedMeadows", "41:57", "2", "1.24", "游戏名称：月神 VS 小鬼\n月神  人族  队伍 1\n小鬼  暗夜精灵  队伍 2", "月神"}));
     EXPECT_TRUE(sameEmblem(w->Picture5, w->Picture1) && sameEmblem(w->Picture6, w->Picture2));
-    EXPECT_EQ(QStringList({w->Label10->text(), w->Label11->text(), w->Label12->text(), w->Label13->text(), w->Label14->text(), w->Text8->text(), w->Text9->text(), w->Text10->text()}),
+    EXPECT_EQ(Texts({w->Label10, w->Label11, w->Label12, w->Label13, w->Label14, w->Text8, w->Text9, w->Text10}),
               (QStringList{"", "", "小鬼", "", "", "", "", ""}));
     EXPECT_EQ(w->ReplayPath, replay("9：5：7 _月神 VS 小鬼.w3g"));
-    SaveScreenshot(w.form.get(), QStringLiteral("local-replays.png"));
+    SaveScreenshot(w, "local-replays.png");
     w->Command3->click();
     ASSERT_EQ(w.launcher.started.size(), 1);
-    EXPECT_EQ(w.launcher.started[0].program, game.filePath(QStringLiteral("War3.exe")));
-    EXPECT_EQ(w.launcher.started[0].arguments, (QStringList{QStringLiteral("-loadfile"), w->ReplayPath}));
+    EXPECT_EQ(QStringList{w.launcher.started[0].program} + w.launcher.started[0].arguments,
+              (QStringList{game.filePath(QStringLiteral("War3.exe")), QStringLiteral("-loadfile"), w->ReplayPath}));
 
     // Listed unreadable; then a listed replay deleted before its click: nothing shown, no play.
     ASSERT_TRUE(QFile::remove(replay("8：0：0 _b.w3g")));
     for (int index : {3, 1}) {
         clickRow(index);
-        EXPECT_EQ(w.dialogs.texts().last(), QStringLiteral("无法读取该录像文件！")) << index;
-        EXPECT_EQ(shown(), QStringList(6, QString())) << index;
-        EXPECT_FALSE(w->Command3->isEnabled()) << index;
+        EXPECT_EQ(std::tuple(w.dialogs.texts().last(), shown(), w->Command3->isEnabled()),
+                  std::tuple(QStringLiteral("无法读取该录像文件！"), QStringList(6, QString()), false)) << index;
     }
     EXPECT_EQ(w.dialogs.messages.size(), 3);
 }
@@ -105,8 +87,7 @@ TEST_F(LocalWindow, WithoutAGamePathNothingChanges)
     const int rows = w->ListView1->topLevelItemCount();
     ASSERT_GT(rows, 0);
     TriggerMenu(w, "localreplays");
-    ASSERT_EQ(w.dialogs.texts(), QStringList{QStringLiteral("请先设置 魔兽路径 ！")});
-    EXPECT_TRUE(w.dialogs.messages[0].title.isEmpty());
+    ASSERT_EQ(w.dialogs.texts(true), QStringList{QStringLiteral("|请先设置 魔兽路径 ！")});  // no title
     EXPECT_EQ(w->SiteMode, QStringLiteral("War3"));
     EXPECT_TRUE(w->ListView1->topLevelItemCount() == rows && w->List1->count() == rows && w->List1->item(0)->text().startsWith(w->Roots().melee));
 }

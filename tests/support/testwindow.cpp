@@ -1,10 +1,7 @@
 #include "testwindow.h"
 
-#include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QDir>
-#include <QTimer>
-#include <QThread>
+#include <QWebEnginePage>
 
 TestWindow::TestWindow(bool show, const SiteRoots &override)
 {
@@ -43,4 +40,48 @@ bool WaitFor(const std::function<bool()> &done, int ms)
         QThread::msleep(5);
     }
     return true;
+}
+
+void ClickRow(TestWindow &w, QTreeWidgetItem *item)
+{
+    w->ListView1->scrollToItem(item);
+    QCoreApplication::processEvents();
+    QTest::mouseClick(w->ListView1->viewport(), Qt::LeftButton, {}, w->ListView1->visualItemRect(item).center());
+    QCoreApplication::processEvents();
+}
+
+void Wheel(TestWindow &w, int notches)
+{
+    QWidget *vp = w->ListView1->viewport();
+    const QPointF at(vp->width() / 2.0, vp->height() / 2.0);
+    QWheelEvent e(at, vp->mapToGlobal(at), QPoint(), QPoint(0, notches * 120), Qt::NoButton, Qt::NoModifier,
+                  Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(vp, &e);
+    QCoreApplication::processEvents();
+}
+
+QStringList Texts(std::initializer_list<const QWidget *> widgets)
+{
+    QStringList out;
+    for (const QWidget *widget : widgets) {
+        const auto *box = qobject_cast<const QPlainTextEdit *>(widget);
+        out << (box ? box->toPlainText() : widget->property("text").toString());  // a line edit's or a label's
+    }
+    return out;
+}
+
+QVariant RunJs(WebPane *pane, const QString &script)
+{
+    // Shared with the callback: a result later than the wait still has somewhere to go.
+    const auto result = std::make_shared<std::optional<QVariant>>();
+    pane->page()->runJavaScript(script, [result](const QVariant &v) { *result = v; });
+    WaitFor([&] { return result->has_value(); }, 10000);
+    return result->value_or(QVariant());
+}
+
+bool DotaTemplateRan(TestWindow &w, int ms)
+{
+    const QString ran = QStringLiteral("document.readyState == 'complete' && !!document.getElementById('commendno')"
+                                       " && document.getElementById('commendno').title != ''");
+    return WaitFor([&] { return !w->WebBrowser2->Loading() && RunJs(w->WebBrowser2, ran).toBool(); }, ms);
 }

@@ -1,14 +1,16 @@
 #pragma once
 // Test doubles of the platform layer and a fixture that runs the real window
 // against the real demo site on 127.0.0.1 with page files in a temporary folder.
+// Brings what every window test uses: the widgets, the web pane, QTest and the
+// helpers of testfiles.h.
 #include "app/form1.h"
+#include "app/webpane.h"
 #include "demo/demosite.h"
 #include "platform/platform.h"
+#include "testfiles.h"
 
-#include <QAction>
-#include <QStringList>
-#include <QTemporaryDir>
-#include <QUrl>
+#include <QTest>
+#include <QtWidgets>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -27,11 +29,11 @@ public:
     std::deque<std::optional<QString>> openFileAnswers;  // next OpenFile answers; none left = cancel
     QStringList openFileFilters;                          // "label|pattern" of every OpenFile
     std::function<void(const ShownMessage &)> onMessage;  // runs while the message is "shown"
-    QStringList texts() const  // of every message so far
+    QStringList texts(bool titled = false) const  // of every message so far; titled: as "title|text"
     {
         QStringList out;
         for (const ShownMessage &m : messages)
-            out << m.text;
+            out << (titled ? m.title + u'|' + m.text : m.text);
         return out;
     }
     void MsgBox(QWidget *, const QString &text, const QString &title) override
@@ -81,14 +83,9 @@ class RecordingLauncher final : public GameLauncher {
 public:
     QList<LaunchPlan> started;
     bool real = false;
-    QString failWith;  // not empty: every start fails with this reason
     bool Start(const LaunchPlan &plan, QString *error) override
     {
         started.append(plan);
-        if (!failWith.isEmpty()) {
-            *error = failWith;
-            return false;
-        }
         return !real || DesktopPlatform().launcher->Start(plan, error);
     }
 };
@@ -114,6 +111,7 @@ public:
 // Saves a picture of the widget as `name` in QUILLMARK_SCREENSHOTS (default: the
 // build folder's screenshots/).
 void SaveScreenshot(QWidget *widget, const QString &name);
+inline void SaveScreenshot(TestWindow &w, const char *name) { SaveScreenshot(w.form.get(), QLatin1String(name)); }
 
 // Runs the event loop until `done` holds or `ms` pass; returns done().
 bool WaitFor(const std::function<bool()> &done, int ms = 5000);
@@ -123,6 +121,30 @@ inline void Idle(int ms) { WaitFor([] { return false; }, ms); }
 
 // Picks the menu command named `name`, as a user does.
 inline void TriggerMenu(TestWindow &w, const char *name) { w->findChild<QAction *>(QLatin1String(name))->trigger(); }
+
+// Picks the menu command, then lets the list lay its rows out, as they long are
+// by the time a user looks at them, scrolls or clicks.
+inline void ChooseListing(TestWindow &w, const char *name)
+{
+    TriggerMenu(w, name);
+    Idle(100);
+}
+
+// Clicks the middle of `item`'s row with the mouse, scrolled into view first.
+void ClickRow(TestWindow &w, QTreeWidgetItem *item);
+
+// Turns the mouse wheel over the middle of the replay list by `notches` (negative: down).
+void Wheel(TestWindow &w, int notches);
+
+// What each widget shows: a line edit's or a label's text, a text box's plain text.
+QStringList Texts(std::initializer_list<const QWidget *> widgets);
+
+// Runs `script` in the pane's page; its result, or an invalid one when none came in 10 s.
+QVariant RunJs(WebPane *pane, const QString &script);
+
+// Waits until the DotA pane has loaded and its template has run: the commendation
+// counter has its title.
+bool DotaTemplateRan(TestWindow &w, int ms = 15000);
 
 // The targets `site` has been asked for, oldest first.
 inline QList<QByteArray> Targets(TestWindow &w, const char *site)
