@@ -130,7 +130,7 @@ void FigureText()
     };
     const auto release = [&kept] { kept.clear(); };
     growthRows(QStringLiteral("melee listing parser"), [](qsizetype n) { return listingPage(false, n); },
-               [&](const QString &p) { return keep(ParseMeleeListing(p)); }, 5, 0, release);
+               [&](const QString &p) { return keep(ParseMeleeListing(p)); }, 8, 0, release);
     growthRows(QStringLiteral("DotA listing parser"), [](qsizetype n) { return listingPage(true, n); },
-               [&](const QString &p) { return keep(ParseDotaListing(p, root)); }, 5, 0, release);
+               [&](const QString &p) { return keep(ParseDotaListing(p, root)); }, 8, 0, release);
 }
