@@ -251,11 +251,11 @@ void Form1::buildControls()
             QWidget *view = ListView1->viewport();
             QRegion cells;
             for (QTreeWidgetItem *item = ListView1->itemAt(0, 0); item; item = ListView1->itemBelow(item)) {
-                const QRect cell = ListView1->visualItemRect(item);
+                const QRect cell = ListView1->visualRect(ListView1->indexFromItem(item, 0));
                 if (cell.top() > view->height())
                     break;
                 if (item->data(0, Qt::UserRole).toInt() == number)
-                    cells += ListView1->visualRect(ListView1->indexFromItem(item, 0));
+                    cells += cell;
             }
             view->update(cells);
         });
