@@ -134,22 +134,23 @@ private:
         m_box->viewport()->setUpdatesEnabled(false);
         m_frame.start();
     }
-    // The text only when it is newer than what the box shows.
+    // The text only when it is newer than what the box shows. The text goes first,
+    // so whoever watches the bar move finds the box already saying the same.
     void put(bool text)
     {
         m_pending = false;
-        if (m_bar) {
-            if (m_announced < 0)
-                m_bar->setRange(0, 0);  // no length: the bar only shows that data flows
-            else
-                m_bar->setValue(int(qMin<qint64>(m_written, INT_MAX)));
+        if (m_box && text) {
+            ShowProgressLine(m_box, m_announced < 0 ? ProgressTextWithoutLength(m_written)
+                                     : m_written == 0 ? ProgressStartText(m_announced)
+                                                      : ProgressText(m_written, m_announced));
+            m_boxChanged = false;
         }
-        if (!m_box || !text)
+        if (!m_bar)
             return;
-        ShowProgressLine(m_box, m_announced < 0 ? ProgressTextWithoutLength(m_written)
-                                 : m_written == 0 ? ProgressStartText(m_announced)
-                                                  : ProgressText(m_written, m_announced));
-        m_boxChanged = false;
+        if (m_announced < 0)
+            m_bar->setRange(0, 0);  // no length: the bar only shows that data flows
+        else
+            m_bar->setValue(int(qMin<qint64>(m_written, INT_MAX)));
     }
 
     static constexpr int kFrameMs = 15;
