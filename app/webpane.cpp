@@ -99,10 +99,6 @@ void WebPane::StartEngine()
     settings()->setAttribute(QWebEngineSettings::AutoLoadIconsForPage, false);
     settings()->setAttribute(QWebEngineSettings::TouchIconsEnabled, false);
     settings()->setAttribute(QWebEngineSettings::ShowScrollBars, m_scrollBars);
-    if (isVisible()) {
-        QShowEvent shown;
-        QWebEngineView::showEvent(&shown);  // the page learns it is on screen
-    }
     if (!m_startUrl.isEmpty()) {
         const QUrl target = m_startUrl;
         m_startUrl.clear();
@@ -113,7 +109,8 @@ void WebPane::StartEngine()
 }
 
 // The engine's own show and hide handling makes a page, which would start the
-// engine with the window's first show; until StartEngine the pane is a plain widget.
+// engine with the window's first show; until StartEngine the pane is a plain
+// widget (the page it gets then learns from the pane whether it is on screen).
 void WebPane::showEvent(QShowEvent *event)
 {
     if (m_started)

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QEvent>
 #include <QProcess>
+#include <QWebEnginePage>
 #include <QThread>
 #include <csignal>
 
@@ -99,5 +100,9 @@ TEST(Startup, TheWindowPaintsBeforeTheWebEngineStartsThenTheEngineStartsByItself
     EXPECT_EQ(enginesAtFirstPaint, 0);
     EXPECT_TRUE(WaitFor([&] { return w->WebBrowser1->EngineStarted() && !w->WebBrowser1->Loading(); }, 20000));
     EXPECT_GT(EngineProcesses(), 0);
+    // Each page knows whether its pane is on screen (the DotA pane starts hidden).
+    ASSERT_TRUE(WaitFor([&] { return w->WebBrowser2->EngineStarted(); }));
+    for (WebPane *pane : {w->WebBrowser1, w->WebBrowser2})
+        EXPECT_EQ(pane->page()->isVisible(), pane->isVisible()) << qPrintable(pane->objectName());
 }
 #endif
