@@ -103,6 +103,31 @@ TEST_F(DownloadWindow, AMapCutOffInOverwriteModeKeepsTheOldMapAndTheWholeReplay)
     EXPECT_TRUE(FilesBelow(game.path()).filter(FileTransfer::kPartSuffix).isEmpty());
 }
 
+TEST_F(DownloadWindow, ATextPutIntoTheBoxMidTransferIsNotCoveredByAnOlderProgressText)
+{
+    // Two bursts of four chunks, 400 ms apart.
+    DemoResponse map = slowAnswer("HM3W", 8192);
+    map.streamIntervalMs = 400;
+    w.server().setOverride(QStringLiteral("melee"), "/_files/burstmap", map);
+    w->Option2->setChecked(true);
+    bool written = false;
+    // Another handler writes the box right behind the last chunk of the first burst.
+    QObject::connect(w->Timer1, &QTimer::timeout, [&] {
+        if (w->Transfer && w->Transfer->kind() == FileTransfer::Kind::Map)
+            QObject::connect(w->Transfer, &FileTransfer::progress, [&](qint64 bytes, qint64) {
+                if (bytes == 4096 && !written) {
+                    w->Text6->setPlainText(u8s("另一个录像的评论"));
+                    written = true;
+                }
+            });
+    });
+    download(site("/_files/replay/2048"), site("/_files/burstmap"), kMapPath, false);
+    ASSERT_TRUE(WaitFor([&] { return written; }));
+    Idle(100);  // the frame has ended; the next burst is not due yet
+    EXPECT_EQ(w->Text6->toPlainText(), u8s("另一个录像的评论"));
+    EXPECT_TRUE(WaitFor([&] { return w.dialogs.texts().contains(kDone); }));
+}
+
 TEST_F(DownloadWindow, PressesSelectionsAndCloseMidTransfer)
 {
     w.server().setOverride(QStringLiteral("melee"), "/_files/slowreplay", slowAnswer(QByteArray("Warcraft III recorded game\x1A\x00", 28), 256 * 1024));
