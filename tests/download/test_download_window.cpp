@@ -105,9 +105,9 @@ TEST_F(DownloadWindow, AMapCutOffInOverwriteModeKeepsTheOldMapAndTheWholeReplay)
 
 TEST_F(DownloadWindow, ATextPutIntoTheBoxMidTransferIsNotCoveredByAnOlderProgressText)
 {
-    // Two bursts of four chunks, 400 ms apart.
+    // Two bursts of four chunks, a second apart.
     DemoResponse map = slowAnswer("HM3W", 8192);
-    map.streamIntervalMs = 400;
+    map.streamIntervalMs = 1000;
     w.server().setOverride(QStringLiteral("melee"), "/_files/burstmap", map);
     w->Option2->setChecked(true);
     bool written = false;
