@@ -19,6 +19,10 @@ done
 # Only what the build made goes out: no launch record of a test run.
 [ ! -e "$prefix/share/quillmark/demo-game/last-launch.txt" ] || fail "the demo game folder holds last-launch.txt"
 
+# The licence travels with the program.
+grep -q "GNU GENERAL PUBLIC LICENSE" "$prefix/share/doc/quillmark/LICENSE" 2>/dev/null \
+    || fail "share/doc/quillmark/LICENSE is missing"
+
 desktop="$prefix/share/applications/$id.desktop"
 metainfo="$prefix/share/metainfo/$id.metainfo.xml"
 [ -f "$desktop" ] || fail "share/applications/$id.desktop is missing"
