@@ -108,6 +108,43 @@ QString factText(const QByteArray &raw, const QHash<int, QString> &strings, qsiz
     return plainMapText(ResolveTrigStr(QString::fromUtf8(raw), strings), max, oneLine);
 }
 
+// The archive header that StormLib will take (the first "MPQ\x1A" at a multiple
+// of 512 bytes whose header is at least 32 bytes long), checked before StormLib
+// sees it: StormLib trusts the sector size and the table counts of a header, and
+// a hostile one makes it divide by zero or allocate gigabytes. The sector size
+// must be at most 512 KiB (maps use 4 KiB), each table at most 2^20 entries and
+// begin inside the file.
+constexpr quint32 kMaxSectorShift = 10;
+constexpr quint32 kMaxTableEntries = 1u << 20;
+
+bool archiveHeaderInBounds(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const qint64 size = file.size();
+    constexpr qint64 kChunk = 256 * 1024;  // a multiple of 512
+    for (qint64 chunkAt = 0; chunkAt < size; chunkAt += kChunk) {
+        if (!file.seek(chunkAt))
+            return false;
+        const QByteArray chunk = file.read(kChunk + 32);  // a header may run past the chunk
+        for (qsizetype at = 0; at < qMin<qsizetype>(chunk.size(), kChunk); at += 512) {
+            if (chunk.size() - at < 32 || !QByteArrayView(chunk).sliced(at).startsWith("MPQ\x1A"))
+                continue;
+            const char *h = chunk.constData() + at;
+            if (qFromLittleEndian<quint32>(h + 4) < 32)
+                continue;  // not taken as a header: the search goes on
+            const qint64 left = size - (chunkAt + at);
+            const quint32 shift = qFromLittleEndian<quint16>(h + 14);
+            const quint32 hashPos = qFromLittleEndian<quint32>(h + 16), blockPos = qFromLittleEndian<quint32>(h + 20);
+            const quint32 hashCount = qFromLittleEndian<quint32>(h + 24), blockCount = qFromLittleEndian<quint32>(h + 28);
+            return shift <= kMaxSectorShift && hashCount <= kMaxTableEntries && blockCount <= kMaxTableEntries
+                   && qint64(hashPos) < left && qint64(blockPos) < left;
+        }
+    }
+    return false;
+}
+
 // Reads the archived file `name` into memory, whole; nullopt when it is missing,
 // larger than `max` or cannot be read to its end.
 std::optional<QByteArray> archivedFile(HANDLE mpq, const char *name, qsizetype max)
@@ -233,11 +270,15 @@ MapFile ReadMapFile(const QString &path)
     const QFileInfo info(path);
     if (!info.isFile() || info.size() > kMapFileMaxBytes)
         return MapFile();
-    // Read-only: nothing is ever written into a map, and no list or attribute file
-    // of the archive is parsed, as only three files are opened by name.
+    if (!archiveHeaderInBounds(path))
+        return MapFile();
+    // Read-only: nothing is ever written into a map. No list or attribute file of
+    // the archive is parsed, as only three files are opened by name, and the header
+    // is taken in the first format, as the game takes a map's (no user data header).
     HANDLE mpq = nullptr;
     const QByteArray native = QFile::encodeName(path);
-    if (!SFileOpenArchive(native.constData(), 0, MPQ_OPEN_READ_ONLY | MPQ_OPEN_NO_LISTFILE | MPQ_OPEN_NO_ATTRIBUTES, &mpq))
+    const DWORD flags = MPQ_OPEN_READ_ONLY | MPQ_OPEN_NO_LISTFILE | MPQ_OPEN_NO_ATTRIBUTES | MPQ_OPEN_FORCE_MPQ_V1;
+    if (!SFileOpenArchive(native.constData(), 0, flags, &mpq))
         return MapFile();
     MapFile out;
     const std::optional<QByteArray> w3i = archivedFile(mpq, "war3map.w3i", kMapInfoMaxBytes);

@@ -72,3 +72,127 @@ TEST(MapFile, DemoMapsGiveTheirFactsAndMinimaps)
     // The map of the download figure keeps its size.
     EXPECT_EQ(DemoMapFile(u8s("g7h8i9"), u8s("DotA Allstars v6.66.w3x")).size(), 8 * 1024 * 1024);
 }
+
+namespace {
+// The archive's own table encryption, enough to damage a block table the way a
+// broken or hostile file would (the algorithm is the archive format's public one).
+struct MpqCrypt {
+    quint32 table[0x500];
+    MpqCrypt()
+    {
+        quint32 seed = 0x00100001;
+        for (int i = 0; i < 0x100; ++i)
+            for (int k = 0, at = i; k < 5; ++k, at += 0x100) {
+                seed = (seed * 125 + 3) % 0x2AAAAB;
+                const quint32 high = (seed & 0xFFFF) << 16;
+                seed = (seed * 125 + 3) % 0x2AAAAB;
+                table[at] = high | (seed & 0xFFFF);
+            }
+    }
+    quint32 hash(const char *text, int type) const
+    {
+        quint32 a = 0x7FED7FED, b = 0xEEEEEEEE;
+        for (; *text; ++text) {
+            const quint32 ch = quint32(toupper(uchar(*text)));
+            a = table[type * 0x100 + ch] ^ (a + b);
+            b = ch + a + b + (b << 5) + 3;
+        }
+        return a;
+    }
+    void run(quint32 *data, int count, quint32 key, bool encrypt) const
+    {
+        quint32 seed = 0xEEEEEEEE;
+        for (int i = 0; i < count; ++i) {
+            seed += table[0x400 + (key & 0xFF)];
+            const quint32 plain = encrypt ? data[i] : data[i] ^ (key + seed);
+            data[i] = encrypt ? data[i] ^ (key + seed) : plain;
+            key = ((~key << 0x15) + 0x11111111) | (key >> 0x0B);
+            seed = plain + seed + (seed << 5) + 3;
+        }
+    }
+};
+
+// MPQ header fields, from the archive's start (behind the 512-byte map header).
+constexpr int kMpq = 512, kHashPos = kMpq + 16, kBlockPos = kMpq + 20, kHashCount = kMpq + 24, kBlockCount = kMpq + 28;
+
+quint32 u32(const QByteArray &b, int at) { return qFromLittleEndian<quint32>(b.constData() + at); }
+QByteArray withU32(QByteArray b, int at, quint32 v)
+{
+    qToLittleEndian(v, b.data() + at);
+    return b;
+}
+
+// Every block entry claims a file of `size` bytes, `size` packed.
+QByteArray hugeBlockSizes(QByteArray b, quint32 size)
+{
+    static const MpqCrypt crypt;
+    const int count = int(u32(b, kBlockCount));
+    quint32 *table = reinterpret_cast<quint32 *>(b.data() + kMpq + u32(b, kBlockPos));
+    const quint32 key = crypt.hash("(block table)", 3);
+    crypt.run(table, count * 4, key, false);
+    for (int i = 0; i < count; ++i)
+        table[4 * i + 1] = table[4 * i + 2] = size;  // packed, unpacked size
+    crypt.run(table, count * 4, key, true);
+    return b;
+}
+
+// A readable result must still be within the bounds.
+void expectBounded(const MapFile &m)
+{
+    if (!m.readable)
+        return;
+    EXPECT_LE(m.facts.name.size(), kMapLineMaxChars);
+    EXPECT_LE(m.facts.description.size(), kMapDescriptionMaxChars);
+    EXPECT_LE(m.minimap.width(), kMapPictureMaxSide);
+    EXPECT_LE(m.minimap.height(), kMapPictureMaxSide);
+}
+} // namespace
+
+TEST(MapFile, DamagedArchivesAreUnreadable)
+{
+    QTemporaryDir dir;
+    const QByteArray good = DemoMapFile(u8s("lt"), u8s("(4)LostTemple.w3x"));
+    ASSERT_TRUE(good.mid(kMpq, 4) == QByteArray("MPQ\x1A"));
+    ASSERT_TRUE(ReadMapFile(writeTemp(dir, u8s("good.w3x"), good)).readable);
+    const struct {
+        const char *what;
+        QByteArray bytes;
+    } cases[] = {
+        {"empty", QByteArray()},
+        {"only the map header", good.left(kMpq)},
+        {"cut inside the archive header", good.left(kMpq + 20)},
+        {"cut in the middle", good.left(good.size() / 2)},
+        {"no archive: the download check's header and noise", DemoMapBytes(200000, 3)},
+        {"hash table past the end", withU32(good, kHashPos, 0x7FFFFF00)},
+        {"block table past the end", withU32(good, kBlockPos, 0x7FFFFF00)},
+        {"hash table of 2^28 entries", withU32(good, kHashCount, 0x10000000)},
+        {"block table of 2^28 entries", withU32(good, kBlockCount, 0x10000000)},
+        {"block table with 4 GiB files", hugeBlockSizes(good, 0xFFFFFFF0)},
+        {"block table with 100 MiB files", hugeBlockSizes(good, 100 * 1024 * 1024)},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_FALSE(ReadMapFile(writeTemp(dir, u8s("bad.w3x"), c.bytes)).readable);
+    }
+    // Every byte of the archive header at its extremes (a sector size of 512 << 255
+    // once made StormLib divide by zero), and the block table cut short: unreadable
+    // or bounded.
+    expectBounded(ReadMapFile(writeTemp(dir, u8s("cut.w3x"), good.chopped(1))));
+    for (int at = kMpq; at < kMpq + 32; ++at)
+        for (char v : {'\0', '\xFF', '\x7F'}) {
+            QByteArray b = good;
+            b[at] = v;
+            expectBounded(ReadMapFile(writeTemp(dir, u8s("byte.w3x"), b)));
+        }
+    // A small map (no filler), one byte at a time all through its archive.
+    DemoMapDescription small{u8s("Small"), u8s("A"), u8s("D"), u8s("2"), 2, true, DemoMinimap::BlpJpeg};
+    const QByteArray smallMap = WriteDemoMap(small);
+    ASSERT_TRUE(ReadMapFile(writeTemp(dir, u8s("small.w3x"), smallMap)).readable);
+    for (qsizetype at = kMpq; at < smallMap.size(); at += 13) {
+        QByteArray b = smallMap;
+        b[at] = char(b[at] ^ 0x5A);
+        expectBounded(ReadMapFile(writeTemp(dir, u8s("flip.w3x"), b)));
+    }
+    EXPECT_FALSE(ReadMapFile(dir.filePath(u8s("missing.w3x"))).readable);
+    EXPECT_FALSE(ReadMapFile(dir.path()).readable) << "a folder is no map";
+}
