@@ -196,3 +196,67 @@ TEST(MapFile, DamagedArchivesAreUnreadable)
     EXPECT_FALSE(ReadMapFile(dir.filePath(u8s("missing.w3x"))).readable);
     EXPECT_FALSE(ReadMapFile(dir.path()).readable) << "a folder is no map";
 }
+
+TEST(MapFile, BlpVariantsAndDamagedPictures)
+{
+    const QImage alpha = DemoMinimapAlpha(DemoMinimapPicture(9, 64));
+    // Paletted with 1, 4 and 8 bits of alpha: colours exact, alpha to its depth.
+    for (int bits : {1, 4, 8}) {
+        SCOPED_TRACE(bits);
+        const QImage image = DecodeBlp(WriteDemoBlp(alpha, false, bits));
+        ASSERT_EQ(image.size(), QSize(64, 64));
+        EXPECT_EQ(image.pixel(32, 32), qRgba(30, 60, 170, 255));
+        EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0);
+        EXPECT_EQ(qAlpha(image.pixel(63, 0)), 0);
+    }
+    const QByteArray paletted = WriteDemoBlp(DemoMinimapPicture(9), false);
+    const QByteArray jpeg = WriteDemoBlp(DemoMinimapPicture(9), true);
+    ASSERT_EQ(DecodeBlp(paletted).size(), QSize(256, 256));
+    ASSERT_EQ(DecodeBlp(jpeg).size(), QSize(256, 256));
+    const QImage one(1, 1, QImage::Format_RGB32);
+    QImage red = one;
+    red.fill(qRgb(200, 0, 0));
+    EXPECT_EQ(DecodeBlp(WriteDemoBlp(red, false)).pixel(0, 0), qRgb(200, 0, 0)) << "a real 1 x 1 picture";
+
+    // Header: "BLP1", compression 4, alpha bits 8, width 12, height 16, offsets 28, sizes 92.
+    const struct {
+        const char *what;
+        QByteArray bytes;
+        bool sizeBounded;  // may decode, within the bounds; else null
+    } cases[] = {
+        {"paletted: first mipmap offset past the end", withU32(paletted, 28, quint32(paletted.size()) + 1), false},
+        {"paletted: first mipmap offset at 2^32 - 1", withU32(paletted, 28, 0xFFFFFFFF), false},
+        {"paletted: first mipmap size short of the picture", withU32(paletted, 92, 1000), false},
+        {"paletted: offset plus size wraps", withU32(withU32(paletted, 28, 0xFFFFFF00), 92, 0x200), false},
+        {"jpeg: first mipmap offset past the end", withU32(jpeg, 28, quint32(jpeg.size()) + 1), false},
+        {"jpeg: first mipmap size past the end", withU32(jpeg, 92, 0xFFFFFFF0), false},
+        {"jpeg: shared header size past the end", withU32(jpeg, 156, 0x7FFFFFFF), false},
+        {"paletted: claims 65536 x 65536", withU32(withU32(paletted, 12, 65536), 16, 65536), false},
+        {"jpeg: claims 65536 x 65536", withU32(withU32(jpeg, 12, 65536), 16, 65536), false},
+        {"paletted: claims 0 x 256", withU32(paletted, 12, 0), false},
+        {"paletted: alpha of 3 bits", withU32(paletted, 8, 3), false},
+        {"compression 2", withU32(paletted, 4, 2), false},
+        {"cut inside the header", paletted.left(100), false},
+        {"cut inside the palette", paletted.left(400), false},
+        {"cut inside the picture", paletted.left(paletted.size() / 2), false},
+        {"not BLP1", QByteArray("BLP2") + paletted.mid(4), false},
+        {"paletted: claims 1 x 1", withU32(withU32(paletted, 12, 1), 16, 1), true},
+        {"jpeg: claims 1 x 1", withU32(withU32(jpeg, 12, 1), 16, 1), true},
+        {"jpeg: picture data cut", withU32(jpeg, 92, 40), true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        const QImage image = DecodeBlp(c.bytes);
+        if (!c.sizeBounded)
+            EXPECT_TRUE(image.isNull());
+        EXPECT_LE(image.width(), kMapPictureMaxSide);
+        EXPECT_LE(image.height(), kMapPictureMaxSide);
+    }
+    // A TGA that claims 65535 x 65535 over a few bytes, and one cut short.
+    const QByteArray tga = WriteDemoTga(DemoMinimapPicture(9, 16));
+    EXPECT_EQ(DecodeTga(tga).pixel(8, 8), qRgb(30, 60, 170));
+    QByteArray huge = tga.left(18);
+    huge[12] = huge[13] = huge[14] = huge[15] = char(0xFF);
+    EXPECT_TRUE(DecodeTga(huge + QByteArray(64, '\x10')).isNull());
+    EXPECT_LE(DecodeTga(tga.left(200)).width(), 16);
+}
