@@ -298,12 +298,15 @@ QByteArray WriteDemoTga(const QImage &picture)
 }
 
 QByteArray WriteDemoW3i(const QByteArray &name, const QByteArray &author, const QByteArray &description,
-                        const QByteArray &players, int playerSlots)
+                        const QByteArray &players, int playerSlots, int version)
 {
+    const bool expansion = version >= 25;
     QByteArray out;
-    putU32(out, 25);    // format version
+    putU32(out, quint32(version));
     putU32(out, 1);     // saves
     putU32(out, 6059);  // editor version
+    if (version >= 28)
+        putU32(out, 1), putU32(out, 31), putU32(out, 1), putU32(out, 12305);  // game version
     putText(out, name);
     putText(out, author);
     putText(out, description);
@@ -316,20 +319,28 @@ QByteArray WriteDemoW3i(const QByteArray &name, const QByteArray &author, const 
     putU32(out, 116);    // playable height
     putU32(out, 0x4);    // flags: melee map
     out.append('L');     // tileset
-    putU32(out, quint32(-1));  // loading screen number
-    putText(out, "");          // its model
+    putU32(out, quint32(-1));  // loading screen (campaign background) number
+    if (expansion)
+        putText(out, "");      // its model
     putText(out, ""), putText(out, ""), putText(out, "");  // its text, title, subtitle
-    putU32(out, 0);            // game data set
-    putText(out, "");          // prologue model
+    putU32(out, expansion ? 0 : quint32(-1));  // game data set / map loading screen number
+    if (expansion)
+        putText(out, "");      // prologue model
     putText(out, ""), putText(out, ""), putText(out, "");  // prologue text, title, subtitle
-    putU32(out, 0);            // fog style
-    for (int i = 0; i < 3; ++i)
-        putU32(out, 0);        // fog start, end, density
-    putU32(out, 0xFF000000u);  // fog colour
-    putU32(out, 0);            // weather
-    putText(out, "");          // sound environment
-    out.append('\0');          // light tileset
-    putU32(out, 0xFFFFFFFFu);  // water colour
+    if (expansion) {
+        putU32(out, 0);            // fog style
+        for (int i = 0; i < 3; ++i)
+            putU32(out, 0);        // fog start, end, density
+        putU32(out, 0xFF000000u);  // fog colour
+        putU32(out, 0);            // weather
+        putText(out, "");          // sound environment
+        out.append('\0');          // light tileset
+        putU32(out, 0xFFFFFFFFu);  // water colour
+        if (version >= 28)
+            putU32(out, 0);  // script language
+        if (version >= 31)
+            putU32(out, 0), putU32(out, 2);  // supported modes, game data version
+    }
     putU32(out, quint32(playerSlots));
     for (int i = 0; i < playerSlots; ++i) {
         putU32(out, quint32(i));  // player number
@@ -339,6 +350,8 @@ QByteArray WriteDemoW3i(const QByteArray &name, const QByteArray &author, const 
         putText(out, "Player " + QByteArray::number(i + 1));
         putU32(out, 0), putU32(out, 0);  // start position x, y
         putU32(out, 0), putU32(out, 0);  // ally priorities
+        if (version >= 31)
+            putU32(out, 0), putU32(out, 0);  // enemy priorities
     }
     putU32(out, 0);  // forces
     putU32(out, 0), putU32(out, 0), putU32(out, 0), putU32(out, 0), putU32(out, 0);  // upgrades, tech, units, items

@@ -48,7 +48,8 @@ QByteArray WriteDemoBlp(const QImage &picture, bool jpeg, int alphaBits = 0);
 // An uncompressed 32-bit TGA of `picture`, rows bottom to top.
 QByteArray WriteDemoTga(const QImage &picture);
 
-// A "war3map.w3i" file of format version 25 with the given texts (as written: the
-// caller decides whether they are "TRIGSTR_" references) and player slots.
+// A "war3map.w3i" file of format `version` (18, 25, 28 or 31) with the given texts
+// (as written: the caller decides whether they are "TRIGSTR_" references) and
+// player slots.
 QByteArray WriteDemoW3i(const QByteArray &name, const QByteArray &author, const QByteArray &description,
-                        const QByteArray &players, int playerSlots);
+                        const QByteArray &players, int playerSlots, int version = 25);

@@ -174,20 +174,19 @@ TEST(MapFile, DamagedArchivesAreUnreadable)
         SCOPED_TRACE(c.what);
         EXPECT_FALSE(ReadMapFile(writeTemp(dir, u8s("bad.w3x"), c.bytes)).readable);
     }
-    // Every byte of the archive header at its extremes (a sector size of 512 << 255
-    // once made StormLib divide by zero), and the block table cut short: unreadable
-    // or bounded.
-    expectBounded(ReadMapFile(writeTemp(dir, u8s("cut.w3x"), good.chopped(1))));
-    for (int at = kMpq; at < kMpq + 32; ++at)
-        for (char v : {'\0', '\xFF', '\x7F'}) {
-            QByteArray b = good;
-            b[at] = v;
-            expectBounded(ReadMapFile(writeTemp(dir, u8s("byte.w3x"), b)));
-        }
-    // A small map (no filler), one byte at a time all through its archive.
+    // A small map (no filler): every byte of its archive header at its extremes (a
+    // sector size of 512 << 255 once made StormLib divide by zero), then one byte at a
+    // time all through its archive.
     DemoMapDescription small{u8s("Small"), u8s("A"), u8s("D"), u8s("2"), 2, true, DemoMinimap::BlpJpeg};
     const QByteArray smallMap = WriteDemoMap(small);
     ASSERT_TRUE(ReadMapFile(writeTemp(dir, u8s("small.w3x"), smallMap)).readable);
+    expectBounded(ReadMapFile(writeTemp(dir, u8s("cut.w3x"), smallMap.chopped(1))));  // block table cut short
+    for (int at = kMpq; at < kMpq + 32; ++at)
+        for (char v : {'\0', '\xFF', '\x7F'}) {
+            QByteArray b = smallMap;
+            b[at] = v;
+            expectBounded(ReadMapFile(writeTemp(dir, u8s("byte.w3x"), b)));
+        }
     for (qsizetype at = kMpq; at < smallMap.size(); at += 13) {
         QByteArray b = smallMap;
         b[at] = char(b[at] ^ 0x5A);
@@ -259,4 +258,67 @@ TEST(MapFile, BlpVariantsAndDamagedPictures)
     huge[12] = huge[13] = huge[14] = huge[15] = char(0xFF);
     EXPECT_TRUE(DecodeTga(huge + QByteArray(64, '\x10')).isNull());
     EXPECT_LE(DecodeTga(tga.left(200)).width(), 16);
+}
+
+TEST(MapFile, InfoFileVersionsStringTableAndTexts)
+{
+    const QByteArray wts = "\xEF\xBB\xBFSTRING 1\r\n// the name\r\n{\r\n|cffff0000Red|r Map\r\n}\r\n\r\n"
+                           "STRING 7\n{\nline one|nline two\n\n}\n"
+                           "STRING 8\r\n// comment\r\n// more\r\n{\r\n作者\r\n}\r\n"
+                           "STRING 9\r\nnot a brace\r\n{\r\nskipped\r\n}\r\n"
+                           "STRING 10\r\n{\r\nnever ends\r\n";
+    const QHash<int, QString> strings = ParseWts(wts);
+    EXPECT_EQ(strings.value(1), u8s("|cffff0000Red|r Map"));
+    EXPECT_EQ(strings.value(7), u8s("line one|nline two\n"));
+    EXPECT_EQ(strings.value(8), u8s("作者"));
+    EXPECT_FALSE(strings.contains(9) || strings.contains(10));
+    EXPECT_EQ(ResolveTrigStr(u8s("TRIGSTR_008"), strings), u8s("作者")) << "leading zeros";
+    EXPECT_EQ(ResolveTrigStr(u8s("TRIGSTR_2"), strings), u8s("TRIGSTR_2")) << "unknown: as it is";
+    EXPECT_EQ(ResolveTrigStr(u8s("TRIGSTR_"), strings), u8s("TRIGSTR_"));
+    EXPECT_EQ(ResolveTrigStr(u8s("Map TRIGSTR_1"), strings), u8s("Map TRIGSTR_1"));
+
+    // Every format version: texts resolved and plain, the player slots counted.
+    for (int version : {18, 25, 28, 31}) {
+        SCOPED_TRACE(version);
+        const auto facts = ParseW3i(WriteDemoW3i("TRIGSTR_001", "TRIGSTR_8", "TRIGSTR_007", "1v1\x01", 3, version), strings);
+        ASSERT_TRUE(facts.has_value());
+        EXPECT_EQ(facts->name, u8s("Red Map"));
+        EXPECT_EQ(facts->author, u8s("作者"));
+        EXPECT_EQ(facts->description, u8s("line one\nline two"));
+        EXPECT_EQ(facts->suggestedPlayers, u8s("1v1"));
+        EXPECT_EQ(facts->playerSlots, 3);
+    }
+    const QByteArray v25 = WriteDemoW3i("Name", "Author", "Text", "2", 2);
+    const QByteArray longName(5000, 'n');
+    EXPECT_EQ(ParseW3i(WriteDemoW3i(longName, "", "", "", 2), {})->name.size(), kMapLineMaxChars);
+    EXPECT_FALSE(ParseW3i(v25.left(12 + 5 + 7 + 5), {})) << "breaks off in the fourth text";
+    EXPECT_EQ(ParseW3i(v25.left(12 + 5 + 7 + 5 + 2), {})->playerSlots, 0) << "breaks off after the texts";
+    EXPECT_FALSE(ParseW3i(withU32(v25, 0, 99), {})) << "unknown format version";
+    EXPECT_FALSE(ParseW3i(QByteArray(), {}));
+}
+
+TEST(MapFile, ReplayMapFoundCaseFreeInTheGameFolder)
+{
+    QTemporaryDir game;
+    const QString folder = game.path() + u'/';
+    WriteBytes(game.filePath(u8s("Maps/Download/(2)古老之地.w3x")), DemoMapFile(u8s("gl"), u8s("(2)古老之地.w3x")));
+    WriteBytes(game.filePath(u8s("Maps/Download/Broken.w3x")), DemoMapBytes(8192, 7));
+
+    const ReplayMap found = FindReplayMap(folder, u8s("MAPS\\download\\(2)古老之地.W3X"));
+    EXPECT_EQ(found.state, ReplayMap::State::Readable);
+    EXPECT_EQ(found.path, game.filePath(u8s("Maps/Download/(2)古老之地.w3x")));
+    EXPECT_EQ(found.map.facts.name, u8s("古老之地"));
+    EXPECT_FALSE(found.map.minimap.isNull());
+
+    EXPECT_EQ(FindReplayMap(folder, u8s("Maps\\Download\\broken.w3x")).state, ReplayMap::State::Unreadable);
+    const ReplayMap missing = FindReplayMap(folder, u8s("Maps\\Download\\(4)TurtleRock.w3x"));
+    EXPECT_EQ(missing.state, ReplayMap::State::Missing);
+    EXPECT_EQ(missing.path, game.filePath(u8s("Maps/Download/(4)TurtleRock.w3x")));
+    EXPECT_EQ(FindReplayMap(folder, u8s("Maps\\Download")).state, ReplayMap::State::Missing) << "a folder";
+    for (const char *refused : {"..\\outside.w3x", "C:\\Maps\\x.w3x", "", "Maps\\"}) {
+        const ReplayMap r = FindReplayMap(folder, u8s(refused));
+        EXPECT_EQ(r.state, ReplayMap::State::Missing) << refused;
+        EXPECT_TRUE(r.path.isEmpty()) << refused;
+    }
+    EXPECT_EQ(FindReplayMap(QString(), u8s("Maps\\Download\\(2)古老之地.w3x")).state, ReplayMap::State::Missing);
 }
