@@ -117,16 +117,18 @@ QString factText(const QByteArray &raw, const QHash<int, QString> &strings, qsiz
 constexpr quint32 kMaxSectorShift = 10;
 constexpr quint32 kMaxTableEntries = 1u << 20;
 
-bool archiveHeaderInBounds(const QString &path)
+// The offset of the header that was checked, or -1 when there is none or it is
+// out of bounds.
+qint64 checkedArchiveHeader(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return false;
+        return -1;
     const qint64 size = file.size();
     constexpr qint64 kChunk = 256 * 1024;  // a multiple of 512
     for (qint64 chunkAt = 0; chunkAt < size; chunkAt += kChunk) {
         if (!file.seek(chunkAt))
-            return false;
+            return -1;
         const QByteArray chunk = file.read(kChunk + 32);  // a header may run past the chunk
         for (qsizetype at = 0; at < qMin<qsizetype>(chunk.size(), kChunk); at += 512) {
             if (chunk.size() - at < 32 || !QByteArrayView(chunk).sliced(at).startsWith("MPQ\x1A"))
@@ -138,11 +140,12 @@ bool archiveHeaderInBounds(const QString &path)
             const quint32 shift = qFromLittleEndian<quint16>(h + 14);
             const quint32 hashPos = qFromLittleEndian<quint32>(h + 16), blockPos = qFromLittleEndian<quint32>(h + 20);
             const quint32 hashCount = qFromLittleEndian<quint32>(h + 24), blockCount = qFromLittleEndian<quint32>(h + 28);
-            return shift <= kMaxSectorShift && hashCount <= kMaxTableEntries && blockCount <= kMaxTableEntries
-                   && qint64(hashPos) < left && qint64(blockPos) < left;
+            const bool ok = shift <= kMaxSectorShift && hashCount <= kMaxTableEntries && blockCount <= kMaxTableEntries
+                            && qint64(hashPos) < left && qint64(blockPos) < left;
+            return ok ? chunkAt + at : -1;
         }
     }
-    return false;
+    return -1;
 }
 
 // Reads the archived file `name` into memory, whole; nullopt when it is missing,
@@ -270,7 +273,8 @@ MapFile ReadMapFile(const QString &path)
     const QFileInfo info(path);
     if (!info.isFile() || info.size() > kMapFileMaxBytes)
         return MapFile();
-    if (!archiveHeaderInBounds(path))
+    const qint64 headerAt = checkedArchiveHeader(path);
+    if (headerAt < 0)
         return MapFile();
     // Read-only: nothing is ever written into a map. No list or attribute file of
     // the archive is parsed, as only three files are opened by name, and the header
@@ -281,6 +285,12 @@ MapFile ReadMapFile(const QString &path)
     if (!SFileOpenArchive(native.constData(), 0, flags, &mpq))
         return MapFile();
     MapFile out;
+    // StormLib must have taken the header that was checked, not one further on.
+    ULONGLONG takenAt = 0;
+    if (!SFileGetFileInfo(mpq, SFileMpqHeaderOffset, &takenAt, sizeof takenAt, nullptr) || takenAt != ULONGLONG(headerAt)) {
+        SFileCloseArchive(mpq);
+        return out;
+    }
     const std::optional<QByteArray> w3i = archivedFile(mpq, "war3map.w3i", kMapInfoMaxBytes);
     if (w3i) {
         const std::optional<QByteArray> wts = archivedFile(mpq, "war3map.wts", kMapStringsMaxBytes);
