@@ -133,6 +133,10 @@ QByteArray mpqArchive(const QList<Archived> &files)
         return QByteArray();
     const QString path = dir.filePath(QStringLiteral("map.mpq"));
     const QByteArray native = QFile::encodeName(path);
+    // The file is made empty first: StormLib, failing to open a file that is not
+    // there, closes descriptor 0, which by then may be any other file of the process.
+    if (QFile empty(path); !empty.open(QIODevice::WriteOnly))
+        return QByteArray();
     HANDLE mpq = nullptr;
     if (!SFileCreateArchive(native.constData(), MPQ_CREATE_LISTFILE | MPQ_CREATE_ARCHIVE_V1, 16, &mpq))
         return QByteArray();

@@ -119,11 +119,8 @@ constexpr quint32 kMaxTableEntries = 1u << 20;
 
 // The offset of the header that was checked, or -1 when there is none or it is
 // out of bounds.
-qint64 checkedArchiveHeader(const QString &path)
+qint64 checkedArchiveHeader(QFile &file)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
     const qint64 size = file.size();
     constexpr qint64 kChunk = 256 * 1024;  // a multiple of 512
     for (qint64 chunkAt = 0; chunkAt < size; chunkAt += kChunk) {
@@ -273,14 +270,25 @@ MapFile ReadMapFile(const QString &path)
     const QFileInfo info(path);
     if (!info.isFile() || info.size() > kMapFileMaxBytes)
         return MapFile();
-    const qint64 headerAt = checkedArchiveHeader(path);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return MapFile();
+    const qint64 headerAt = checkedArchiveHeader(file);
     if (headerAt < 0)
         return MapFile();
+    // StormLib opens the file that was checked, through the descriptor held open
+    // here: a file put in its place meanwhile is not read, and the open cannot fail
+    // for a file gone missing (StormLib, failing to open, closes descriptor 0, which
+    // may be any other file of the process by then).
+#ifdef Q_OS_LINUX
+    const QByteArray native = "/proc/self/fd/" + QByteArray::number(file.handle());
+#else
+    const QByteArray native = QFile::encodeName(path);
+#endif
     // Read-only: nothing is ever written into a map. No list or attribute file of
     // the archive is parsed, as only three files are opened by name, and the header
     // is taken in the first format, as the game takes a map's (no user data header).
     HANDLE mpq = nullptr;
-    const QByteArray native = QFile::encodeName(path);
     const DWORD flags = MPQ_OPEN_READ_ONLY | MPQ_OPEN_NO_LISTFILE | MPQ_OPEN_NO_ATTRIBUTES | MPQ_OPEN_FORCE_MPQ_V1;
     if (!SFileOpenArchive(native.constData(), 0, flags, &mpq))
         return MapFile();

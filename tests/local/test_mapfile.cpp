@@ -10,6 +10,9 @@
 #include <QTemporaryDir>
 #include <QtEndian>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace {
 enum class Look { Jpeg, Exact, Alpha };
 
@@ -321,4 +324,19 @@ TEST(MapFile, ReplayMapFoundCaseFreeInTheGameFolder)
         EXPECT_TRUE(r.path.isEmpty()) << refused;
     }
     EXPECT_EQ(FindReplayMap(QString(), u8s("Maps\\Download\\(2)古老之地.w3x")).state, ReplayMap::State::Missing);
+}
+
+// StormLib closes descriptor 0 when it fails to open a file; the reader and the
+// demo writer never let it fail so, as descriptor 0 may be any file of the process
+// (a download's part file once lost its descriptor so).
+TEST(MapFile, DescriptorZeroSurvives)
+{
+    if (fcntl(0, F_GETFD) == -1)
+        ASSERT_EQ(open("/dev/null", O_RDONLY), 0);
+    QTemporaryDir dir;
+    const QString path = writeTemp(dir, u8s("m.w3x"), WriteDemoMap({u8s("M"), u8s("A"), u8s("D"), u8s("2")}));
+    EXPECT_TRUE(ReadMapFile(path).readable);
+    EXPECT_FALSE(ReadMapFile(dir.filePath(u8s("missing.w3x"))).readable);
+    EXPECT_FALSE(ReadMapFile(writeTemp(dir, u8s("noise.w3x"), DemoMapBytes(4096, 2))).readable);
+    EXPECT_NE(fcntl(0, F_GETFD), -1);
 }
