@@ -56,6 +56,6 @@ QByteArray DemoMapFile(const QString &folder, const QString &fileName);
 //   /_files/nolength/<n>   a valid replay of n bytes without Content-Length
 //   /_files/htmlreplay     status 200 with an HTML page where a replay belongs
 //   /_files/replay/<n>     a valid replay of exactly n bytes
-//   /_files/map/<n>        a valid map of exactly n bytes
+//   /_files/map/<n>        n bytes that pass the download's map check (DemoMapBytes)
 // Sizes n are bounded to 64 MiB.
 std::optional<DemoResponse> DemoFileRoute(const DemoRequest &r, DemoFileSite site);

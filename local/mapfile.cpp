@@ -2,6 +2,7 @@
 
 #include "download/gamepath.h"
 #include "local/blpimage.h"
+#include "local/localreplays.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -329,4 +330,23 @@ ReplayMap FindReplayMap(const QString &gameFolder, const QString &mapPath)
     out.map = ReadMapFile(resolved.path);
     out.state = out.map.readable ? ReplayMap::State::Readable : ReplayMap::State::Unreadable;
     return out;
+}
+
+QString ReplayMapSummary(const ReplayMap &map, const QString &mapPath)
+{
+    switch (map.state) {
+    case ReplayMap::State::Missing: return QStringLiteral("缺少地图");
+    case ReplayMap::State::Unreadable: return QStringLiteral("地图：") + MapNameOf(mapPath) + kUnreadableMarker;
+    case ReplayMap::State::Readable: break;
+    }
+    const MapFacts &f = map.map.facts;
+    QString out = QStringLiteral("地图：") + (f.name.isEmpty() ? MapNameOf(mapPath) : f.name);
+    if (!f.author.isEmpty())
+        out += QStringLiteral("\n作者：") + f.author;
+    return out;
+}
+
+QString MissingMapMessage(const QString &mapPath)
+{
+    return QStringLiteral("缺少地图：") + mapPath;
 }

@@ -68,3 +68,14 @@ struct ReplayMap {
 // ResolveInGameFolder finds it. Missing without a game folder, for a refused path
 // or when no regular file is there.
 ReplayMap FindReplayMap(const QString &gameFolder, const QString &mapPath);
+
+// What the summary says of a replay's map (`mapPath` as the replay names it):
+// "地图：" + the map's name (its file name without extension when the info file
+// names none), then "\n作者：" + its author when it names one; for a map that
+// cannot be read "地图：" + the file name without extension + "（无法读取）";
+// "缺少地图" when it is missing.
+QString ReplayMapSummary(const ReplayMap &map, const QString &mapPath);
+
+// The message before a play that cannot start: "缺少地图：" + the map path as the
+// replay names it.
+QString MissingMapMessage(const QString &mapPath);

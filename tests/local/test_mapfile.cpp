@@ -324,6 +324,17 @@ TEST(MapFile, ReplayMapFoundCaseFreeInTheGameFolder)
         EXPECT_TRUE(r.path.isEmpty()) << refused;
     }
     EXPECT_EQ(FindReplayMap(QString(), u8s("Maps\\Download\\(2)古老之地.w3x")).state, ReplayMap::State::Missing);
+
+    // What the summary and the play button say of them.
+    EXPECT_EQ(ReplayMapSummary(found, u8s("x")), u8s("地图：古老之地\n作者：演示地图工坊"));
+    EXPECT_EQ(ReplayMapSummary(missing, u8s("Maps\\Download\\(4)TurtleRock.w3x")), u8s("缺少地图"));
+    EXPECT_EQ(ReplayMapSummary(FindReplayMap(folder, u8s("Maps\\Download\\Broken.w3x")), u8s("Maps\\Download\\Broken.w3x")),
+              u8s("地图：Broken（无法读取）"));
+    ReplayMap unnamed = found;
+    unnamed.map.facts.name.clear();
+    unnamed.map.facts.author.clear();
+    EXPECT_EQ(ReplayMapSummary(unnamed, u8s("Maps\\(2)Old.w3x")), u8s("地图：(2)Old"));
+    EXPECT_EQ(MissingMapMessage(u8s("Maps\\Download\\(4)TurtleRock.w3x")), u8s("缺少地图：Maps\\Download\\(4)TurtleRock.w3x"));
 }
 
 // StormLib closes descriptor 0 when it fails to open a file; the reader and the
