@@ -2,6 +2,7 @@
 // demo site serves them (started here, on 127.0.0.1), and the demo Game.dll.
 //   make_corpus <output folder> <Game.dll>
 #include "demo/demosite.h"
+#include "demo/mapwriter.h"
 #include "details/meleedetail.h"
 #include "web/httpget.h"
 
@@ -88,6 +89,16 @@ int main(int argc, char **argv)
         save(dir("fuzz_dota_detail"), QStringLiteral("index.html"), index + '\x01' + data.dota[0].map.toUtf8());
 
     save(dir("fuzz_announcement"), QStringLiteral("announce.xml"), get(roots.feed));
+
+    // The parts of a map: small pictures of each kind, info files, a string table.
+    const QImage picture = DemoMinimapAlpha(DemoMinimapPicture(1, 32));
+    save(dir("fuzz_mapfile"), QStringLiteral("jpeg.blp"), WriteDemoBlp(picture, true));
+    save(dir("fuzz_mapfile"), QStringLiteral("paletted-8.blp"), WriteDemoBlp(picture, false, 8));
+    save(dir("fuzz_mapfile"), QStringLiteral("paletted-1.blp"), WriteDemoBlp(picture, false, 1));
+    save(dir("fuzz_mapfile"), QStringLiteral("preview.tga"), WriteDemoTga(DemoMinimapPicture(2, 16)));
+    for (int version : {18, 25, 31})
+        save(dir("fuzz_mapfile"), QStringLiteral("v%1.w3i").arg(version),
+             WriteDemoW3i("TRIGSTR_001", "|cffff0000Author|r", "TRIGSTR_2", "2", 4, version));
 
     QFile dll(QString::fromLocal8Bit(argv[2]));
     save(dir("fuzz_versionresource"), QStringLiteral("Game.dll"), dll.open(QIODevice::ReadOnly) ? dll.readAll() : QByteArray());
