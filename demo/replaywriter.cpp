@@ -2,7 +2,6 @@
 #include "demo/replaywriter.h"
 
 #include "demo/demopages.h"
-#include "web/codepage.h"
 
 #include <QRegularExpression>
 #include <QtEndian>
@@ -34,14 +33,6 @@ public:
         u8(0);
     }
 };
-
-QByteArray textBytes(const QString &s, bool codePage936)
-{
-    if (codePage936)
-        if (const auto narrow = codepage::toNarrow(s))
-            return *narrow;
-    return s.toUtf8();
-}
 
 int raceFlags(ReplayRace race)
 {
@@ -83,15 +74,15 @@ QByteArray gameData(const DemoReplayDescription &d)
         if (host < 0 && !d.players.at(i).computer)
             host = i;
     }
-    const auto name = [&](int i) { return textBytes(d.players.at(i).name, d.codePage936); };
+    const auto name = [&](int i) { return EncodeReplayText(d.players.at(i).name, d.version); };
     const QByteArray hostName = host >= 0 ? name(host) : QByteArray();
 
     o.u32(0x110);
     playerRecord(o, 0x00, host >= 0 ? ids.at(host) : 1, hostName);
-    o.cString(textBytes(d.gameName, d.codePage936));
+    o.cString(EncodeReplayText(d.gameName, d.version));
     o.u8(0);
 
-    const QByteArray mapPath = textBytes(d.mapPath, d.codePage936);
+    const QByteArray mapPath = EncodeReplayText(d.mapPath, d.version);
     Out settings;
     for (int b : {0x02, 0x49, 0x06, 0x40, 0x00})  // speed, visibility, teams, flags
         settings.u8(b);
@@ -114,6 +105,7 @@ QByteArray gameData(const DemoReplayDescription &d)
     }
 
     const bool longSlots = d.version >= 3;
+    const int observerTeam = d.version >= 29 ? 24 : kObserverTeam;
     o.u8(0x19);
     o.u16(quint32(1 + d.players.size() * (longSlots ? 9 : 7) + 6));
     o.u8(quint32(d.players.size()));
@@ -123,8 +115,8 @@ QByteArray gameData(const DemoReplayDescription &d)
         o.u8(p.computer ? 0xFF : 100);
         o.u8(2);
         o.u8(p.computer ? 1 : 0);
-        o.u8(p.observer ? kObserverTeam : quint32(p.team));
-        o.u8(p.observer ? kObserverTeam : quint32(i));
+        o.u8(p.observer ? observerTeam : quint32(p.team));
+        o.u8(p.observer ? observerTeam : quint32(i));
         o.u8(p.observer ? 0x60 : raceFlags(p.race));
         if (longSlots) {
             o.u8(p.computer ? 1 : 0);
@@ -258,7 +250,6 @@ DemoReplayDescription DemoReplayDescriptionOf(const DemoMeleeReplay &r)
     d.version = DemoReplayVersionNumber(r.version);
     d.build = demoBuild(r.version);
     d.lengthMs = lengthOf(r.length, r.id);
-    d.codePage936 = d.version < 24;
     d.fillerBytes = fillerOf(r.id);
     d.seed = quint32(r.id);
     const auto race = [](int code) {
