@@ -52,7 +52,6 @@ quint32 crc(const QByteArray &b)
     return quint32(crc32(0, reinterpret_cast<const Bytef *>(b.constData()), uInt(b.size())));
 }
 
-quint16 crcFold(quint32 c) { return quint16(c ^ (c >> 16)); }
 
 void playerRecord(Out &o, int recordId, int playerId, const QByteArray &name)
 {
@@ -172,7 +171,15 @@ QByteArray gameData(const DemoReplayDescription &d)
 
 QByteArray WriteDemoReplay(const DemoReplayDescription &d)
 {
-    const QByteArray data = gameData(d);
+    return PackDemoReplay(gameData(d), d.version, d.build, d.expansion, d.lengthMs);
+}
+
+QByteArray DemoReplayData(const DemoReplayDescription &d) { return gameData(d); }
+
+QByteArray PackDemoReplay(const QByteArray &data, int version, int build, bool expansion, qint64 lengthMs)
+{
+    // From 1.32 on block sizes are 32-bit: 12-byte block headers.
+    const bool wide = version >= 10032;
     QByteArray blocks;
     int count = 0;
     for (qsizetype at = 0; at < data.size(); at += kBlockData, ++count) {
@@ -183,15 +190,19 @@ QByteArray WriteDemoReplay(const DemoReplayDescription &d)
                   reinterpret_cast<const Bytef *>(plain.constData()), uLong(plain.size()), 6);
         packed.truncate(qsizetype(packedSize));
         Out h;
-        h.u16(quint32(packed.size()));
-        h.u16(quint32(plain.size()));
+        if (wide) {
+            h.u32(quint32(packed.size()));
+            h.u32(quint32(plain.size()));
+        } else {
+            h.u16(quint32(packed.size()));
+            h.u16(quint32(plain.size()));
+        }
         h.u32(0);
-        const quint32 check = crcFold(crc(h.bytes)) | quint32(crcFold(crc(packed))) << 16;
-        qToLittleEndian<quint32>(check, h.bytes.data() + 4);
+        qToLittleEndian<quint32>(ReplayBlockChecksum(h.bytes, packed), h.bytes.data() + h.bytes.size() - 4);
         blocks += h.bytes + packed;
     }
 
-    const bool newHeader = d.version >= 7;
+    const bool newHeader = version >= 7;
     const quint32 headerSize = newHeader ? 0x44 : 0x40;
     Out h;
     h.bytes = QByteArray("Warcraft III recorded game\x1A\x00", 28);
@@ -201,17 +212,17 @@ QByteArray WriteDemoReplay(const DemoReplayDescription &d)
     h.u32(quint32(data.size()));
     h.u32(quint32(count));
     if (newHeader) {
-        h.bytes.append(d.expansion ? "PX3W" : "3RAW");
-        h.u32(quint32(d.version));
+        h.bytes.append(expansion ? "PX3W" : "3RAW");
+        h.u32(quint32(version));
     } else {
         h.u16(0);
-        h.u16(quint32(d.version));
+        h.u16(quint32(version));
     }
-    h.u16(quint32(d.build));
+    h.u16(quint32(build));
     h.u16(0x8000);  // multiplayer
-    h.u32(quint32(std::clamp<qint64>(d.lengthMs, 0, 0xFFFFFFFF)));
+    h.u32(quint32(std::clamp<qint64>(lengthMs, 0, 0xFFFFFFFF)));
     h.u32(0);
-    qToLittleEndian<quint32>(crc(h.bytes), h.bytes.data() + h.bytes.size() - 4);
+    qToLittleEndian<quint32>(ReplayHeaderChecksum(h.bytes), h.bytes.data() + h.bytes.size() - 4);
     return h.bytes + blocks;
 }
 

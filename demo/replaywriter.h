@@ -33,6 +33,13 @@ struct DemoReplayDescription {
 };
 
 QByteArray WriteDemoReplay(const DemoReplayDescription &d);
+// The decompressed game data of that file.
+QByteArray DemoReplayData(const DemoReplayDescription &d);
+
+// A replay file around decompressed game data `data`: the header of the version
+// (header version 0 before 1.07, 1 from then on) with its checksum, and blocks of
+// 8 KiB with theirs (12-byte block headers from 1.32 on).
+QByteArray PackDemoReplay(const QByteArray &data, int version, int build, bool expansion, qint64 lengthMs);
 
 // How the demo replays become replay descriptions:
 // - melee: players player1 (+ mates1) on team 0, player2 (+ mates2) on team 1, races

@@ -186,9 +186,7 @@ ReplayStatus readHeader(QByteArrayView bytes, ReplayInfo &info)
     info.crc = c.u32();
     if (c.failed())
         return ReplayStatus::NotReplay;
-    // The header's checksum is the CRC-32 of the header with its own field as zeros.
-    const quint32 crc = crcOf(QByteArrayView("\0\0\0\0", 4), crcOf(bytes.first(info.headerSize - 4)));
-    if (crc != info.crc)
+    if (ReplayHeaderChecksum(bytes.first(info.headerSize)) != info.crc)
         return ReplayStatus::Corrupt;
     const quint32 blockHeader = info.version >= kFirstWideBlockVersion ? 12 : 8;
     // Each block takes at least its header and one byte: a count beyond that
@@ -199,9 +197,8 @@ ReplayStatus readHeader(QByteArrayView bytes, ReplayInfo &info)
     return ReplayStatus::Read;
 }
 
-// Inflates blocks one after the other; `more` says after each whether another is
-// wanted. Each block's checksum holds the folded CRC-32 of its header (checksum
-// field as zeros) in its low half and of its compressed bytes in its high half.
+// Inflates blocks one after the other, each checked against its checksum; `more`
+// says after each whether another is wanted.
 template <typename More>
 ReplayStatus readBlocks(QByteArrayView bytes, const ReplayInfo &info, QByteArray &data, More more)
 {
@@ -224,8 +221,7 @@ ReplayStatus readBlocks(QByteArrayView bytes, const ReplayInfo &info, QByteArray
         QByteArrayView block;
         if (packed == 0 || size == 0 || !c.take(packed, &block))
             return ReplayStatus::Corrupt;
-        const quint32 headerCrc = crcOf(QByteArrayView("\0\0\0\0", 4), crcOf(header.first(headerBytes - 4)));
-        if (check != (quint32(crcFold(headerCrc)) | quint32(crcFold(crcOf(block))) << 16))
+        if (check != ReplayBlockChecksum(header, block))
             return ReplayStatus::Corrupt;
         if (data.size() + qint64(size) > kReplayMaxDecompressed || !inflateBlock(block, size, data))
             return ReplayStatus::Corrupt;
@@ -411,6 +407,18 @@ qsizetype ReplayStartIn(QByteArrayView bytes)
     if (!IsNetEaseReplay(bytes))
         return -1;
     return bytes.first(qMin(bytes.size(), kReplayMaxWrapperBytes)).indexOf(kMagic);
+}
+
+quint32 ReplayHeaderChecksum(QByteArrayView header)
+{
+    if (header.size() < 4)
+        return 0;
+    return crcOf(QByteArrayView("\0\0\0\0", 4), crcOf(header.first(header.size() - 4)));
+}
+
+quint32 ReplayBlockChecksum(QByteArrayView blockHeader, QByteArrayView compressed)
+{
+    return quint32(crcFold(ReplayHeaderChecksum(blockHeader))) | quint32(crcFold(crcOf(compressed))) << 16;
 }
 
 bool IsNetEaseReplay(QByteArrayView head) { return head.startsWith(kNetEaseMagic); }

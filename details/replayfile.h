@@ -136,6 +136,13 @@ qsizetype ReplayStartIn(QByteArrayView bytes);
 // whose replay sits further in.
 bool IsNetEaseReplay(QByteArrayView head);
 
+// The checksums a replay carries. The header's: the CRC-32 of the header with its
+// last four bytes (the checksum's own place) as zeros. A block's: in its low half
+// the folded CRC-32 of the block's header (checksum as zeros), in its high half
+// that of its compressed bytes.
+quint32 ReplayHeaderChecksum(QByteArrayView header);
+quint32 ReplayBlockChecksum(QByteArrayView blockHeader, QByteArrayView compressed);
+
 // The "encoded string" of the game settings: a mask byte before each group of up
 // to seven bytes; a byte whose mask bit is clear was stored one higher.
 QByteArray DecodeReplayString(QByteArrayView encoded);

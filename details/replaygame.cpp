@@ -81,7 +81,9 @@ qsizetype actionLength(QByteArrayView a, int id, int version)
         const qsizetype strings = withString(1, 3);
         return strings < 0 ? -1 : strings + 4;
     }
+    case 0x65: return 1;  // old files: a menu opened
     case 0x75: return 2;
+    case 0x7B: return 17;  // 1.32 on: an object, an order and a unit type, sent with orders
     default: return -1;
     }
 }
