@@ -198,15 +198,16 @@ ReplayStatus readHeader(QByteArrayView bytes, ReplayInfo &info)
 }
 
 // Inflates blocks one after the other, each checked against its checksum; `more`
-// says after each whether another is wanted.
+// says after each (told whether it was the last) whether another is wanted.
 template <typename More>
-ReplayStatus readBlocks(QByteArrayView bytes, const ReplayInfo &info, QByteArray &data, More more)
+ReplayStatus readBlocks(QByteArrayView bytes, const ReplayInfo &info, bool whole, QByteArray &data, More more)
 {
     const bool wide = info.version >= kFirstWideBlockVersion;
     const qsizetype headerBytes = wide ? 12 : 8;
     ReplayCursor c(bytes.first(info.compressedSize));
     c.take(info.headerSize);
-    data.reserve(qMin<qsizetype>(info.decompressedSize + 8192, kReplayMaxDecompressed));
+    if (whole)
+        data.reserve(qMin<qsizetype>(info.decompressedSize + 8192, kReplayMaxDecompressed));
     for (quint32 i = 0; i < info.blockCount; ++i) {
         // Only the last block may reach past the announced size (padding).
         if (data.size() >= qsizetype(info.decompressedSize))
@@ -225,7 +226,7 @@ ReplayStatus readBlocks(QByteArrayView bytes, const ReplayInfo &info, QByteArray
             return ReplayStatus::Corrupt;
         if (data.size() + qint64(size) > kReplayMaxDecompressed || !inflateBlock(block, size, data))
             return ReplayStatus::Corrupt;
-        if (!more())
+        if (!more(i + 1 == info.blockCount))
             return ReplayStatus::Read;
     }
     if (data.size() < qsizetype(info.decompressedSize))
@@ -439,11 +440,15 @@ ReplayInfo ReadReplay(QByteArrayView bytes, ReplayDepth depth)
     Opening o;
     Parse opening = Parse::NeedMore;
     const bool whole = depth == ReplayDepth::Whole;
-    info.status = readBlocks(replay, info, data, [&]() {
-        if (opening == Parse::NeedMore) {
+    // The opening records are tried again only once the data has doubled (or all
+    // is there): records that span many blocks cost a few passes, not one per block.
+    qsizetype tryAt = 0;
+    info.status = readBlocks(replay, info, whole, data, [&](bool last) {
+        if (opening == Parse::NeedMore && (data.size() >= tryAt || last)) {
             o = Opening();
             // The last block may be padded: the opening stops at the announced size.
             opening = readOpening(QByteArrayView(data).first(qMin<qsizetype>(data.size(), info.decompressedSize)), info, o);
+            tryAt = 2 * data.size();
         }
         return whole || opening == Parse::NeedMore;
     });

@@ -325,6 +325,11 @@ TEST(ReplayReader, WrittenReplaysAndLongNames)
     const ReplayInfo info = ReadReplay(WriteDemoReplay(d));
     ASSERT_EQ(info.players.size(), 2);
     EXPECT_EQ(QStringList({info.players.at(0).name, info.players.at(1).name}), QStringList({QString(64, u'x'), QString(21, QChar(0x9B54))}));
+    // Opening records over several blocks of 8 KiB: the list's read finds the slot table all the same.
+    d.players = {{QString(30000, u'y'), 0, H}, {u8s("Moon"), 1, O}};
+    const QByteArray longOpening = WriteDemoReplay(d);
+    EXPECT_EQ(PlayersText(ReadReplay(longOpening)), QString(64, u'y') + u8s(" VS Moon"));
+    EXPECT_EQ(ReadReplay(longOpening.first(0x44 + 8 + 1000)).status, ReplayStatus::NotReplay);
 }
 
 // The analysis document of a real 2.0 replay with a hostile name and chat line put in.
