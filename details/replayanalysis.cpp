@@ -53,9 +53,9 @@ QString playersTable(const ReplayInfo &info)
     for (const ReplayPlayer &p : info.players) {
         const QString race = RaceText(p.race).isEmpty() ? QStringLiteral("未知") : RaceText(p.race);
         const QString team = p.observer ? QStringLiteral("观察者") : QString::number(teams.at(p.team));
-        const bool shown = info.whole && !p.computer;
+        const bool shown = info.whole && !p.computer && !p.observer;
         const QString apm = shown ? QString::number(p.apm) : QStringLiteral("—");
-        const QString left = shown && p.leftAtMs >= 0 ? ReplayLengthText(p.leftAtMs) : QStringLiteral("—");
+        const QString left = info.whole && p.leftAtMs >= 0 ? ReplayLengthText(p.leftAtMs) : QStringLiteral("—");
         const QString result = p.observer || !info.whole ? QStringLiteral("—") : ReplayResultText(p.result);
         html += QStringLiteral("<tr><td><span class=\"swatch\" style=\"background:%1\"></span></td><td>%2</td><td>%3</td>"
                                "<td>%4</td><td>%5</td><td>%6</td><td>%7</td></tr>\n")
@@ -134,7 +134,8 @@ QString chatLog(const ReplayInfo &info)
         const auto it = byId.find(line.playerId);
         const QString colour = it != byId.end() ? ReplayColourHex(it->second->colour) : ReplayColourHex(-1);
         const QString sender = line.sender.isEmpty() ? QStringLiteral("玩家 %1").arg(line.playerId) : line.sender;
-        html += QStringLiteral("<tr><td>%1</td><td style=\"color:%2\">%3</td><td>%4</td><td>%5</td></tr>\n")
+        // A swatch of the player's colour: light colours are unreadable as text.
+        html += QStringLiteral("<tr><td>%1</td><td><span class=\"swatch\" style=\"background:%2\"></span> %3</td><td>%4</td><td>%5</td></tr>\n")
                     .arg(ReplayLengthText(line.timeMs), colour, esc(sender), ReplayChannelText(line.channel), esc(line.text));
     }
     return html + QStringLiteral("</table>\n");
@@ -169,7 +170,7 @@ QString ReplayAnalysisHtml(const ReplayInfo &info)
         "body{font-family:sans-serif;font-size:13px;margin:8px}h1{font-size:16px}h2{font-size:14px;margin:12px 0 4px}"
         "table{border-collapse:collapse}td,th{border:1px solid #ccc;padding:2px 6px;text-align:left}"
         ".swatch{display:inline-block;width:12px;height:12px;border:1px solid #666;vertical-align:middle}"
-        "svg text{font-size:11px}\n</style></head><body>\n");
+        ".chat td:nth-child(-n+3){white-space:nowrap}svg text{font-size:11px}\n</style></head><body>\n");
     html += QStringLiteral("<h1>%1</h1>\n<p>地图：%2 · 版本：%3 · 时长：%4</p>\n")
                 .arg(esc(info.gameName), esc(info.mapPath), ReplayVersionText(info.version), ReplayLengthText(info.lengthMs));
     html += playersTable(info);
