@@ -129,6 +129,16 @@ QString chatLog(const ReplayInfo &info)
     for (const ReplayPlayer &p : info.players)
         if (!p.computer)
             byId[p.id] = &p;
+    // A private line names its addressee, by the slot the file gives.
+    const auto channelOf = [&](const ReplayChatLine &line) {
+        QString text = ReplayChannelText(line.channel);
+        if (line.channel == ReplayChannel::Private && line.toSlot >= 0 && line.toSlot < info.slotTable.size()) {
+            const auto to = byId.find(info.slotTable.at(line.toSlot).playerId);
+            if (to != byId.end())
+                text += QStringLiteral(" → ") + esc(nameOf(*to->second));
+        }
+        return text;
+    };
     html += QStringLiteral("<table class=\"chat\">\n<tr><th>时间</th><th>玩家</th><th>频道</th><th>内容</th></tr>\n");
     for (const ReplayChatLine &line : info.chat) {
         const auto it = byId.find(line.playerId);
@@ -136,7 +146,7 @@ QString chatLog(const ReplayInfo &info)
         const QString sender = line.sender.isEmpty() ? QStringLiteral("玩家 %1").arg(line.playerId) : line.sender;
         // A swatch of the player's colour: light colours are unreadable as text.
         html += QStringLiteral("<tr><td>%1</td><td><span class=\"swatch\" style=\"background:%2\"></span> %3</td><td>%4</td><td>%5</td></tr>\n")
-                    .arg(ReplayLengthText(line.timeMs), colour, esc(sender), ReplayChannelText(line.channel), esc(line.text));
+                    .arg(ReplayLengthText(line.timeMs), colour, esc(sender), channelOf(line), esc(line.text));
     }
     return html + QStringLiteral("</table>\n");
 }
@@ -180,6 +190,8 @@ QString ReplayAnalysisHtml(const ReplayInfo &info)
             if (p.result == ReplayResult::Won)
                 winners << esc(nameOf(p));
         html += QStringLiteral("<p>胜方：%1</p>\n").arg(winners.isEmpty() ? QStringLiteral("未知") : winners.join(QStringLiteral("、")));
+        if (!info.walkComplete)
+            html += QStringLiteral("<p>录像后段含有无法识别的记录：以下统计只到那里为止。</p>\n");
         html += apmChart(info);
         html += chatLog(info);
     }
