@@ -62,6 +62,37 @@ void playerRecord(Out &o, int recordId, int playerId, const QByteArray &name)
     o.u8(0);
 }
 
+void varint(QByteArray &out, quint64 v)
+{
+    do {
+        out.append(char((v & 0x7F) | (v > 0x7F ? 0x80 : 0)));
+        v >>= 7;
+    } while (v);
+}
+
+// One length-delimited protobuf field.
+void protoBytes(QByteArray &out, int field, const QByteArray &bytes)
+{
+    varint(out, quint64(field) << 3 | 2);
+    varint(out, quint64(bytes.size()));
+    out.append(bytes);
+}
+
+// From 1.32 on the classic records keep 15 bytes of a name (whole UTF-8
+// characters), the profile record behind them the whole BattleTag.
+constexpr int kClassicNameBytes = 15;
+constexpr int kFirstProfileVersion = 10032;
+
+QByteArray classicName(const QByteArray &name)
+{
+    if (name.size() <= kClassicNameBytes)
+        return name;
+    qsizetype n = kClassicNameBytes;
+    while (n > 0 && (quint8(name[n]) & 0xC0) == 0x80)
+        --n;  // not through a character
+    return name.first(n);
+}
+
 // The decompressed stream: opening records, slot table, time timeSlots, leave records.
 QByteArray gameData(const DemoReplayDescription &d)
 {
@@ -73,7 +104,9 @@ QByteArray gameData(const DemoReplayDescription &d)
         if (host < 0 && !d.players.at(i).computer)
             host = i;
     }
-    const auto name = [&](int i) { return EncodeReplayText(d.players.at(i).name, d.version); };
+    const bool profiles = d.version >= kFirstProfileVersion;
+    const auto fullName = [&](int i) { return EncodeReplayText(d.players.at(i).name, d.version); };
+    const auto name = [&](int i) { return profiles ? classicName(fullName(i)) : fullName(i); };
     const QByteArray hostName = host >= 0 ? name(host) : QByteArray();
 
     o.u32(0x110);
@@ -101,6 +134,25 @@ QByteArray gameData(const DemoReplayDescription &d)
             continue;
         playerRecord(o, 0x16, ids.at(i), name(i));
         o.u32(0);
+    }
+    if (profiles) {
+        // The players' profiles: each its id, whole name, clan and portrait, in field 1.
+        QByteArray list;
+        for (int i = 0; i < d.players.size(); ++i) {
+            if (d.players.at(i).computer)
+                continue;
+            QByteArray profile;
+            varint(profile, 1 << 3);
+            varint(profile, quint64(ids.at(i)));
+            protoBytes(profile, 2, fullName(i));
+            protoBytes(profile, 3, QByteArray());
+            protoBytes(profile, 4, QByteArray("p001"));
+            protoBytes(list, 1, profile);
+        }
+        o.u8(0x39);
+        o.u8(0x03);
+        o.u32(quint32(list.size()));
+        o.bytes.append(list);
     }
 
     const bool longSlots = d.version >= 3;

@@ -19,7 +19,9 @@ struct DemoReplayPlayer {
 };
 
 // Texts (names, game name, map path) are written by the reader's own rule for the
-// version (EncodeReplayText): code page 936 before 1.24, UTF-8 from 1.24 on.
+// version (EncodeReplayText): code page 936 before 1.24, UTF-8 from 1.24 on. From
+// 1.32 on the player records keep 15 bytes of each name and a profile record
+// behind them the whole name, as the game writes them.
 struct DemoReplayDescription {
     QString gameName;
     QString mapPath;           // "Maps\Download\(4)TurtleRock.w3x"

@@ -306,15 +306,21 @@ TEST(ReplayReader, WrittenReplaysAndLongNames)
         {20, true, 0x44, "W3XP", {{u8s("夜魔"), 0, O}, {u8s("TeD"), 1, U}}, "兽族 VS 不死", "夜魔 VS TeD"},
         {6, true, 0x40, "", {{u8s("Fly100%"), 0, O}, {u8s("TeD"), 1, U}}, "兽族 VS 不死", "Fly100% VS TeD"},
         {2, false, 0x40, "", {{u8s("a"), 1, O}, {u8s("b"), 0, R}}, "随机 VS 兽族", "b VS a"},
-        {10032, true, 0x44, "W3XP", {{u8s("Серник#2653"), 0, U}, {u8s("夜魔"), 1, N}, {u8s("Obs"), 24, R, true}}, "不死 VS 暗夜精灵", "Серник#2653 VS 夜魔"},
+        // Names beyond 15 bytes: cut in the player records, whole in the profiles.
+        {10032, true, 0x44, "W3XP", {{u8s("Серник#2653"), 0, U}, {u8s("LongBattleTagName#12345"), 1, N}, {u8s("Obs"), 24, R, true}},
+         "不死 VS 暗夜精灵", "Серник#2653 VS LongBattleTagName#12345"},
     };
     DemoReplayDescription d{.gameName = u8s("我的游戏"), .mapPath = u8s("Maps\\Download\\(2)古老之地.w3x"), .build = 6031,
                             .lengthMs = 3725500, .fillerBytes = 40000};
     for (const auto &c : cases) {
         d.version = c.version, d.expansion = c.expansion;
         d.players = QList<DemoReplayPlayer>(c.players.begin(), c.players.end());
-        const ReplayInfo info = ReadReplay(WriteDemoReplay(d), ReplayDepth::Whole);
+        const QByteArray file = WriteDemoReplay(d);
+        const ReplayInfo info = ReadReplay(file, ReplayDepth::Whole);
         ASSERT_TRUE(info.readable && info.walkComplete) << c.version;
+        EXPECT_EQ(info.hostName, c.players.front().name) << c.version;
+        if (c.version >= 10032)  // the player record holds the name cut short, as the real 1.32 file does
+            EXPECT_TRUE(DemoReplayData(d).contains(u8s("Серник#26").toUtf8() + QByteArray(1, '\0')));
         EXPECT_EQ(std::vector<qint64>({info.headerSize, info.version, info.build, info.lengthMs, info.slotTable.at(0).handicap, info.blockCount >= 5}),
                   std::vector<qint64>({c.headerSize, c.version, 6031, 3725500, 100, true})) << c.version;
         EXPECT_EQ(QStringList({QString::fromLatin1(info.product), info.gameName, info.mapPath, MatchupText(info), PlayersText(info)}),
