@@ -5,6 +5,7 @@
 #include "demo/replaywriter.h"
 #include "details/replayanalysis.h"
 #include "details/replayfile.h"
+#include "details/replaygame.h"
 #include "download/gamepath.h"
 
 #include "support/testfiles.h"
@@ -385,4 +386,108 @@ TEST(ReplayTexts, EncodingVersionLengthRaceStatus)
     QStringList statusTexts{ReplayStatusText(ReplayStatus::NotReplay), ReplayStatusText(ReplayStatus::Corrupt), ReplayStatusText(ReplayStatus::Unsupported)};
     EXPECT_TRUE(ReplayStatusText(ReplayStatus::Read).isEmpty() && statusTexts.removeDuplicates() == 0 && !statusTexts.contains(QString()));
     EXPECT_TRUE(statusTexts.at(1).contains(u8s("损坏")) && statusTexts.at(2).contains(u8s("不支持")));
+}
+
+// The game walk over hand-made records, by the rules written down in replaygame.h:
+// two teams of two, the first with a computer beside, and an observer.
+namespace {
+struct Records {
+    QByteArray bytes;
+    Records &slot(quint16 ms, int id = 0, const QByteArray &actions = {})
+    {
+        QByteArray body;
+        body.append(char(ms & 0xFF)).append(char(ms >> 8));
+        if (id) {
+            body.append(char(id)).append(char(actions.size() & 0xFF)).append(char(actions.size() >> 8));
+            body.append(actions);
+        }
+        bytes.append('\x1F').append(char(body.size() & 0xFF)).append(char(body.size() >> 8)).append(body);
+        return *this;
+    }
+    Records &leave(quint32 reason, int id, quint32 result)
+    {
+        QByteArray b(14, '\0');
+        b[0] = 0x17;
+        qToLittleEndian<quint32>(reason, b.data() + 1);
+        b[5] = char(id);
+        qToLittleEndian<quint32>(result, b.data() + 6);
+        bytes.append(b);
+        return *this;
+    }
+    Records &chat(int id, int flags, quint32 mode, const QByteArray &text)
+    {
+        QByteArray body(1, char(flags));
+        if (flags == 0x20)
+            body.append(QByteArray(4, '\0')), qToLittleEndian<quint32>(mode, body.data() + 1);
+        body.append(text).append('\0');
+        bytes.append('\x20').append(char(id)).append(char(body.size() & 0xFF)).append(char(body.size() >> 8)).append(body);
+        return *this;
+    }
+};
+
+ReplayInfo walked(const Records &r)
+{
+    ReplayInfo info;
+    info.version = 26;
+    for (int id = 1; id <= 4; ++id)
+        info.players.append(ReplayPlayer{.id = id, .name = QStringLiteral("p%1").arg(id), .team = id <= 2 ? 0 : 1});
+    info.players.append(ReplayPlayer{.id = 5, .name = QStringLiteral("obs"), .team = 12, .observer = true});
+    info.players.append(ReplayPlayer{.team = 0, .computer = true});
+    info.slotTable.resize(6);
+    for (int i = 0; i < 5; ++i)
+        info.slotTable[i].playerId = i + 1;
+    WalkReplayGame(r.bytes, info);
+    info.whole = true;
+    return info;
+}
+} // namespace
+
+TEST(ReplayGame, ResultsFromTheLeaveRecordsOnly)
+{
+    constexpr quint32 remote = 0x01, local = 0x0C, left = 0x07, lost = 0x08, won = 0x09, draw = 0x0A, observerLeft = 0x0B;
+    const struct { const char *what; Records records; int winner; } cases[] = {
+        {"a team leaves one by one", Records().slot(100).leave(remote, 3, left).leave(remote, 5, observerLeft).leave(remote, 4, left).leave(local, 1, left), 0},
+        {"one of a team left, then the recording ends", Records().leave(remote, 3, left).leave(local, 1, left).leave(local, 4, left), -1},
+        {"the recording player won", Records().leave(local, 2, won), 0},
+        {"a draw", Records().leave(remote, 1, draw).leave(remote, 3, left).leave(remote, 4, left), -1},
+        {"everyone closed with the recording", Records().leave(local, 1, left).leave(local, 2, left).leave(local, 3, left).leave(local, 4, left), -1},
+        {"a computer keeps its team in", Records().leave(remote, 1, left).leave(remote, 2, lost).leave(remote, 3, left).leave(remote, 4, left), 0},
+        {"chat says nothing of it", Records().chat(3, 0x20, 0, "gg, I lost").leave(local, 1, left), -1},
+    };
+    for (const auto &c : cases) {
+        const ReplayInfo info = walked(c.records);
+        EXPECT_EQ(info.winningTeam, c.winner) << c.what;
+        QStringList results;
+        for (const ReplayPlayer &p : info.players)
+            results << ReplayResultText(p.result);
+        const QString humans = c.winner == 0 ? u8s("胜 胜 负 负") : u8s("未知 未知 未知 未知");
+        EXPECT_EQ(results.mid(0, 4).join(u' '), humans) << c.what;
+        EXPECT_EQ(info.players.at(4).result, ReplayResult::Unknown) << c.what;  // observers have none
+    }
+}
+
+TEST(ReplayGame, ActionsWhileInTheGameAndChatChannels)
+{
+    // Player 1 at 30 s: a selection (1), the game's own pre-subselection and subgroup
+    // (0), Tab (1), a trigger chat line (0), Esc (1); leaves at 90 s; Esc at 100 s (0).
+    // 1.26: orders carry two-byte flags; 0x19 has its 12 bytes.
+    const QByteArray select("\x16\x01\x01\x00\x01\x00\x00\x00\x01\x00\x00\x00", 12);
+    const QByteArray subgroup = QByteArray("\x19", 1) + QByteArray(12, '\x01');
+    const QByteArray trigger = QByteArray("\x60", 1) + QByteArray(8, '\x01') + QByteArray("-ap\0", 4);
+    const QByteArray actions = select + QByteArray("\x1A", 1) + subgroup + subgroup + trigger + QByteArray("\x61", 1);
+    Records r;
+    r.slot(30000, 1, actions).slot(60000).leave(0x01, 1, 0x07).slot(10000, 1, QByteArray("\x61", 1)).slot(5000, 2, QByteArray("\x61", 1));
+    r.chat(1, 0x20, 0, "all").chat(2, 0x20, 1, "allies").chat(5, 0x20, 2, "observers").chat(3, 0x20, 3 + 0, "to p1").chat(4, 0x10, 0, "loading");
+    const ReplayInfo info = walked(r);
+    const ReplayPlayer &p1 = info.players.at(0), &p2 = info.players.at(1);
+    EXPECT_EQ(std::tuple(p1.actions, p1.leftAtMs, p1.apm, p1.apmPerMinute), std::tuple(qint64(3), qint64(90000), 2, QList<int>{3, 0}));
+    // Player 2 never left: in the game to the end (105 s); one action in minute 2 of 45 s.
+    EXPECT_EQ(std::tuple(p2.actions, p2.leftAtMs, p2.apm, p2.apmPerMinute), std::tuple(qint64(1), qint64(-1), 1, QList<int>{0, 1}));
+    EXPECT_EQ(info.endMs, 105000);
+    QStringList chat;
+    for (const ReplayChatLine &line : info.chat)
+        chat << QStringLiteral("%1 %2 %3 %4 %5").arg(line.timeMs).arg(line.sender, ReplayChannelText(line.channel)).arg(line.toSlot).arg(line.text);
+    EXPECT_EQ(chat, QStringList({u8s("105000 p1 所有人 -1 all"), u8s("105000 p2 盟友 -1 allies"), u8s("105000 obs 观察者 -1 observers"),
+                                 u8s("105000 p3 私聊 0 to p1"), u8s("105000 p4 所有人 -1 loading")}));
+    EXPECT_TRUE(ReplayAnalysisHtml(info).contains(u8s("私聊 → p1")));
 }
