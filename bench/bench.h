@@ -33,6 +33,10 @@ void FigureIdle(int seconds);
 void FigureLocal();
 void FigureMinimap();
 void FigureText();
+void FigureReplay();
+// bench_all --replay-apm FILES: "file<TAB>player<TAB>APM" for every player, for
+// scripts/compare-apm.sh.
+int ReplayApm(const QStringList &paths);
 // Child processes of the start-up figure: print "SHOWN" when the window is up.
 int StartupChild(bool bare);
 

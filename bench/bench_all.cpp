@@ -7,7 +7,8 @@
 //   bench_all                  the whole table (about two minutes)
 //   bench_all --idle-seconds N the idle figure over N seconds instead of 30
 //   bench_all --figure NAME    one figure's rows (listing, dotaclick, download,
-//                              memory, idle, local, text, minimap)
+//                              memory, idle, local, text, minimap, replay)
+//   bench_all --replay-apm FILES every player's APM of these replays
 #include "bench/bench.h"
 
 #include <QApplication>
@@ -201,6 +202,8 @@ int main(int argc, char **argv)
 
     if (args.size() == 2 && args[0] == u"--startup-child")
         return StartupChild(args[1] == u"bare");
+    if (!args.isEmpty() && args[0] == u"--replay-apm")
+        return ReplayApm(args.mid(1));
 
     int idleSeconds = 30;
     if (const qsizetype at = args.indexOf(QStringLiteral("--idle-seconds")); at >= 0 && at + 1 < args.size())
@@ -226,6 +229,8 @@ int main(int argc, char **argv)
             FigureMinimap();
         else if (name == u"text")
             FigureText();
+        else if (name == u"replay")
+            FigureReplay();
         else if (name == u"startup")
             for (const BenchRow &row : startupRows(QCoreApplication::applicationFilePath()))
                 EmitRow(row);
@@ -255,6 +260,7 @@ int main(int argc, char **argv)
     figure("text", "HtmlToText and listing parsers", 120 * 1000);
     figure("local", "local replay listing", 120 * 1000);
     figure("minimap", "minimap of an 8 MiB map", 60 * 1000);
+    figure("replay", "replay reader", 240 * 1000);
     printTable(rows, idleSeconds);
     return 0;
 }

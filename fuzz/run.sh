@@ -35,7 +35,10 @@ for target in fuzz_find fuzz_urldecode fuzz_htmltotext fuzz_melee_listing fuzz_d
         }
     fi
     set -- "$corpus"
-    for dir in "$BUILD/fuzz/seeds/$target" "$SRC/seeds/$target" "$SRC/regressions/$target"; do
+    # The real replays of the tests seed the replay reader: every version and layout.
+    real=""
+    if [ "$target" = fuzz_replayfile ]; then real="$SRC/../tests/data/real-replays"; fi
+    for dir in "$BUILD/fuzz/seeds/$target" "$SRC/seeds/$target" "$SRC/regressions/$target" $real; do
         if [ -d "$dir" ]; then set -- "$@" "$dir"; fi
     done
     if ! "$BIN/$target" -max_total_time="$SECONDS_EACH" -max_len="$(max_len "$target")" \
