@@ -81,6 +81,8 @@ public:
     QCheckBox *Check1 = nullptr;
     QTreeWidget *ListView1 = nullptr;
     QList<QMovie *> ImageList1;  // 1: gold crown, 2: silver crown (animated)
+    // The crowns move one frame this often (their pictures say every 150 ms).
+    static constexpr int kCrownStepMs = 1500;
 
     // ---- state of the window (never saved) ----
     quint8 PageNumber = 0;
@@ -201,6 +203,8 @@ private:
     void buildMenus();
     void watchScrolling();
     bool LastRowInView() const;
+    // One step of the crowns in view: the next frame, their cells repainted.
+    void StepCrowns();
     // The pane emptied and the user told that the replay's details could not be fetched.
     void ReplayDetailNotFetched();
     QAction *menuCommand(QMenu *menu, const char *name, const QString &caption);
@@ -210,6 +214,7 @@ private:
     Platform m_platform;
     QWidget *m_surface = nullptr;  // the window's own surface (client area)
     std::unique_ptr<DetailPane> m_details;
+    QTimer *m_crownClock = nullptr;  // steps the crowns; off while the window is minimised
     bool m_unloaded = false;
     bool m_announcementBusy = false;
     bool m_listingEnded = false;   // paging found the end of the current listing
