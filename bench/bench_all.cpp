@@ -4,7 +4,7 @@
 // alone. A missed target is reported, never a failure: the command exits 0
 // unless it cannot run at all.
 //
-//   bench_all                  the whole table (about two and a half minutes)
+//   bench_all                  the whole table (about two minutes)
 //   bench_all --idle-seconds N the idle figure over N seconds instead of 30
 //   bench_all --figure NAME    one figure's rows (listing, dotaclick, download,
 //                              memory, idle, local, text)
