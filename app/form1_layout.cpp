@@ -46,9 +46,9 @@ void Form1::changeEvent(QEvent *event)
     if (event->type() != QEvent::WindowStateChange)
         return;
     // Nobody sees the crowns of a minimised window: they rest meanwhile.
-    if (isMinimized())
+    if (m_crownClock && isMinimized())
         m_crownClock->stop();
-    else
+    else if (m_crownClock)
         m_crownClock->start();
     if (!isMinimized())
         Form_Resize();
