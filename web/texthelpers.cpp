@@ -352,8 +352,10 @@ QString HtmlToText(const QString &text)
         qsizetype p2 = gt;
 
         // Tag name: the tag text up to its first blank, line breaks counting as blanks.
-        // A name longer than any listed one is not looked at further: scanning each
-        // "<" of "a<b a<b ..." on to a distant ">" would cost the square of the text.
+        // The scan stops as soon as the name can no longer be a listed one (a
+        // character no listed name has, a part longer than any listed name, more
+        // than the whole list): scanning each "<" of "a<b a<b ..." on to a distant
+        // ">" would cost the square of the text.
         qsizetype s = p1 + 1;
         bool closing = false;
         if (s < p2 && d[s] == u'/') {
@@ -362,10 +364,18 @@ QString HtmlToText(const QString &text)
         }
         const qsizetype stop = std::min(p2, s + kLongestTagName + 1);
         qsizetype e = s;
-        while (e < stop && d[e] != u' ' && d[e] != u'\r' && d[e] != u'\n')
-            ++e;
+        bool listable = true;
+        for (int part = 0; e < stop && d[e] != u' ' && d[e] != u'\r' && d[e] != u'\n'; ++e) {
+            if (d[e] == u';') {
+                part = 0;
+            } else if (nameCode(d[e].unicode()) == 0 || ++part > kMaxNameLength) {
+                listable = false;
+                break;
+            }
+        }
+        listable = listable && e - s <= kLongestTagName;
         const QStringView name = view.sliced(s, e - s);
-        const TagClass tag = e - s > kLongestTagName ? TagClass{} : classify(name);
+        const TagClass tag = listable ? classify(name) : TagClass{};
         if (tag.removable && tag.block && !closing) {
             // The whole element goes, up to the ">" of its closing tag or to the end.
             p2 = n - 1;
