@@ -63,6 +63,8 @@ int main(int argc, char **argv)
     save(dir("fuzz_melee_listing"), QStringLiteral("default-1.html"), meleeList);
     save(dir("fuzz_melee_listing"), QStringLiteral("race-3.html"), get(roots.melee + QStringLiteral("/ReplayList.aspx?GameRace=3&PageNo=1")));
     save(dir("fuzz_htmltotext"), QStringLiteral("melee-list.html"), meleeList);
+    // Hostile text: many "<" whose names would all run on to one distant ">".
+    save(dir("fuzz_htmltotext"), QStringLiteral("a-lt-b.txt"), QByteArray("a<b").repeated(21845) + '>');
 
     const QByteArray dotaList = get(roots.dota + QStringLiteral("/DotaList.aspx?PageNo=1"));
     save(dir("fuzz_dota_listing"), QStringLiteral("list-1.html"), dotaList);
