@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QTime>
 
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -33,6 +34,8 @@ class WebPane;
 class SplitterBar;
 class FileTransfer;
 class DetailPane;
+struct LocalReads;
+struct LocalReplayView;
 
 inline const QString kDesignCaption = QStringLiteral("Quillmark 【Warcraft III】");
 inline const QString kProgramVersionText = QStringLiteral("1.4");
@@ -180,11 +183,26 @@ public:
 
     // ---- local replays (local/form1_local.cpp) ----
     void localreplays_Click();
-    // The detail pane of the replay file at `path`, read from the file.
+    // The detail pane of the replay file at `path`: the file is read whole on a
+    // worker thread and shown when the read ends, unless a newer click came.
     void ShowLocalReplayDetail(const QString &path);
+    // Whether "播放录像" would play the local replay shown now.
+    bool LocalReplayChosen() const;
+    // The checks before a local replay plays (version numbers, the map on disk);
+    // false when one failed, the user told why.
+    bool LocalReplayPlays();
+    // For tests: runs on the worker thread just before a local replay is read.
+    std::function<void(const QString &path)> LocalReadStarting;
 
     // ---- announcement ----
     void Timer4_Timer();
+
+signals:
+    // A local replay's read ended: `shown` when the pane took it, false when a
+    // newer click (or listing) had come meanwhile and the result was dropped.
+    void LocalReplayRead(const QString &path, bool shown);
+
+public:
 
     // The text of a multi-line text box with its line breaks as CR LF.
     static QString BoxText(const QPlainTextEdit *box);
@@ -207,6 +225,9 @@ private:
     void StepCrowns();
     // The pane emptied and the user told that the replay's details could not be fetched.
     void ReplayDetailNotFetched();
+    void ApplyLocalLayout();
+    void ShowLocalReplayView(const LocalReplayView &view);
+    LocalReads &Reads();
     QAction *menuCommand(QMenu *menu, const char *name, const QString &caption);
 
     SiteRoots m_roots;
@@ -214,6 +235,7 @@ private:
     Platform m_platform;
     QWidget *m_surface = nullptr;  // the window's own surface (client area)
     std::unique_ptr<DetailPane> m_details;
+    std::shared_ptr<LocalReads> m_localReads;  // the local replays' reads and the one shown (local/form1_local.cpp)
     QTimer *m_crownClock = nullptr;  // steps the crowns; off while the window is minimised
     bool m_unloaded = false;
     bool m_announcementBusy = false;

@@ -65,7 +65,7 @@ void Form1::Form_Resize()
 
     const int detailTop = windowHeight - kDetailHeight - 700;
     setTopTw(Frame1, detailTop);
-    if (SiteMode == u"War3" || SiteMode == u"local")
+    if (SiteMode == u"War3")
         setWidthTw(ListView1, WindowWidth() - 100);
     const int listHeight = detailTop;
     setHeightTw(ListView1, listHeight);

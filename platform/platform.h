@@ -4,6 +4,7 @@
 #include "download/playback.h"
 
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 #include <optional>
 
@@ -16,10 +17,10 @@ public:
     virtual void MsgBox(QWidget *parent, const QString &text, const QString &title) = 0;
     // Modal text input; nullopt when cancelled.
     virtual std::optional<QString> InputBox(QWidget *parent, const QString &prompt, const QString &title) = 0;
-    // Open-file dialog with one filter entry (its label, and one file name that
-    // matches without regard to letter case); the chosen path, nullopt when the
-    // dialog was cancelled.
-    virtual std::optional<QString> OpenFile(QWidget *parent, const QString &filterLabel, const QString &pattern) = 0;
+    // Open-file dialog with one filter entry (its label, and the file names that
+    // match, each without regard to letter case); the chosen path, nullopt when
+    // the dialog was cancelled.
+    virtual std::optional<QString> OpenFile(QWidget *parent, const QString &filterLabel, const QStringList &fileNames) = 0;
 };
 
 // A file-name pattern that matches `fileName` in any letter case, for name
