@@ -201,6 +201,8 @@ signals:
     // A local replay's read ended: `shown` when the pane took it, false when a
     // newer click (or listing) had come meanwhile and the result was dropped.
     void LocalReplayRead(const QString &path, bool shown);
+    // The "已下载录像" listing has all its `rows`.
+    void LocalListingDone(int rows);
 
 public:
 

@@ -10,6 +10,8 @@
 #include <QFutureWatcher>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPointer>
+#include <QPromise>
 #include <QPushButton>
 #include <QThreadPool>
 #include <QTimer>
@@ -17,19 +19,26 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <atomic>
+#include <utility>
 
 // The whole reads of local replays run here, off the window's thread; the window
 // shows only the read of the newest click.
 struct LocalReads {
     quint64 serial = 0;                // the newest click's read (window thread)
     std::atomic<quint64> newest{0};    // the same, for the workers: an older read not yet begun is skipped
-    QThreadPool pool;                  // last: its end waits for the reads running, which use `newest`
     // The replay shown, as "播放录像" checks it.
     QString replayPath;                // empty: no local replay shown
     int version = 0;
     QString mapPath;
+    QPointer<QFutureWatcher<QList<LocalReplayRow>>> listing;  // the listing being read
+    QThreadPool pool;                  // last: its end waits for the reads running, which use `newest`
 
-    LocalReads() { pool.setMaxThreadCount(2); }  // one read may run on while a newer one starts
+    LocalReads() { pool.setMaxThreadCount(2); }  // a click's read runs beside a listing being read
+    ~LocalReads()
+    {
+        if (listing)
+            listing->cancel();  // a closed window waits for no more rows
+    }
 };
 
 LocalReads &Form1::Reads()
@@ -63,21 +72,58 @@ void Form1::localreplays_Click()
     Details().clear();  // the analysis pane too: nothing of another listing beside this one
     Form_Resize();
 
+    // The rows are read on a worker and come in batches: the list fills while the
+    // window stays free, the first rows at once.
+    LocalReads &reads = Reads();
+    if (reads.listing)
+        reads.listing->cancel();
     const QList<LocalReplayFile> files = LocalReplayFiles(GameFolder);
-    QList<QTreeWidgetItem *> items;
-    items.reserve(files.size());
-    for (const LocalReplayFile &file : files) {
-        const LocalReplayRow row = LocalReplayRowOf(file, ReadLocalReplay(file.path));
-        auto *item = new QTreeWidgetItem;
-        item->setText(0, QString::number(items.size()));
-        item->setText(1, row.matchup);
-        item->setText(2, row.players);
-        item->setText(3, row.map);
-        item->setText(4, row.time);
-        items.append(item);
-        List1->addItem(file.path);
-    }
-    ListView1->addTopLevelItems(items);
+    const quint64 listing = m_listingSerial;
+    auto *watcher = new QFutureWatcher<QList<LocalReplayRow>>(this);
+    reads.listing = watcher;
+    connect(watcher, &QFutureWatcherBase::resultReadyAt, this, [this, watcher, files, listing](int batch) {
+        if (m_unloaded || listing != m_listingSerial) {
+            watcher->cancel();
+            return;
+        }
+        const QList<LocalReplayRow> rows = watcher->resultAt(batch);
+        QList<QTreeWidgetItem *> items;
+        items.reserve(rows.size());
+        for (const LocalReplayRow &row : rows) {
+            const qsizetype index = List1->count();
+            if (index >= files.size())
+                break;
+            auto *item = new QTreeWidgetItem;
+            item->setText(0, QString::number(index));
+            item->setText(1, row.matchup);
+            item->setText(2, row.players);
+            item->setText(3, row.map);
+            item->setText(4, row.time);
+            items.append(item);
+            List1->addItem(files.at(index).path);
+        }
+        ListView1->addTopLevelItems(items);
+    });
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, listing] {
+        watcher->deleteLater();
+        if (!m_unloaded && listing == m_listingSerial)
+            emit LocalListingDone(ListView1->topLevelItemCount());
+    });
+    watcher->setFuture(QtConcurrent::run(&reads.pool, [files](QPromise<QList<LocalReplayRow>> &promise) {
+        QList<LocalReplayRow> batch;
+        qsizetype batchSize = 25;  // a screenful first, then larger batches
+        for (const LocalReplayFile &file : files) {
+            if (promise.isCanceled())
+                return;
+            batch.append(LocalReplayRowOf(file, ReadLocalReplay(file.path)));
+            if (batch.size() >= batchSize) {
+                promise.addResult(std::exchange(batch, {}));
+                batchSize = 100;
+            }
+        }
+        if (!batch.isEmpty())
+            promise.addResult(batch);
+    }));
 }
 
 namespace {

@@ -59,6 +59,13 @@ protected:
         // The map of the two TwistedMeadows replays, below "Maps\Download\" spelt otherwise.
         WriteBytes(twistedMeadows(), DemoMapFile(QStringLiteral("tm"), QStringLiteral("(4)TwistedMeadows.w3x")));
     }
+    // "已下载录像", and the rows read.
+    void listLocal()
+    {
+        QSignalSpy done(w.form.get(), &Form1::LocalListingDone);
+        TriggerMenu(w, "localreplays");
+        ASSERT_TRUE(WaitFor([&] { return !done.isEmpty(); }));
+    }
     QString replay(const char *name) const { return game.filePath(QStringLiteral("Replay/") + QString::fromUtf8(name)); }
     QString twistedMeadows() const { return game.filePath(QStringLiteral("maps/DOWNLOAD/(4)twistedmeadows.w3x")); }
     // Clicks the row and waits until the pane has taken its read.
@@ -88,7 +95,7 @@ protected:
 TEST_F(LocalWindow, ListsShowsEachFileAndPlaysOnlyWhatCanPlay)
 {
     ChooseDemoGame(w, game.path());
-    TriggerMenu(w, "localreplays");
+    listLocal();
     EXPECT_EQ(w->SiteMode, QStringLiteral("local"));
     const QList<QStringList> rows = {
         {"0", "暗夜精灵 VS 不死", "Grubby VS xiaOt", "(2)EchoIsles.w3x", "2024-05-02 08:30"},
@@ -169,7 +176,7 @@ TEST_F(LocalWindow, ListsShowsEachFileAndPlaysOnlyWhatCanPlay)
 TEST_F(LocalWindow, ReforgedReplaysShowTheirWholeGame)
 {
     ChooseDemoGame(w, game.path());
-    TriggerMenu(w, "localreplays");
+    listLocal();
     // 2.0: the chat and the winner; the chart drawn in the document, a line a player.
     ASSERT_TRUE(show(5));
     const QString game20 = paneText(w->WebBrowser2);
@@ -196,7 +203,7 @@ TEST_F(LocalWindow, TheGameVersionComesFromTheExecutableAndIsComparedByNumber)
     w->Command2_Click();
     EXPECT_EQ(w->Text12->text(), QStringLiteral("1.30.4.11274"));
     EXPECT_TRUE(w.dialogs.messages.isEmpty());
-    TriggerMenu(w, "localreplays");
+    listLocal();
 
     // "1.30.2+" plays on 1.30.4: the only check left is its map, which is missing.
     ASSERT_TRUE(show(6));
@@ -226,7 +233,14 @@ TEST_F(LocalWindow, TheGameVersionComesFromTheExecutableAndIsComparedByNumber)
 TEST_F(LocalWindow, AnOlderClicksReadIsDroppedWhenANewerOneCame)
 {
     ChooseDemoGame(w, game.path());
+    // A listing chosen again before its rows came: the rows once, in order.
     TriggerMenu(w, "localreplays");
+    listLocal();
+    Idle(100);
+    ASSERT_EQ(w->ListView1->topLevelItemCount(), 8);
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(w->ListView1->topLevelItem(i)->text(0), QString::number(i));
+    EXPECT_EQ(w->List1->count(), 8);
     // The read of the first click is held on its worker until the second one is shown.
     const QString first = w->List1->item(5)->text();
     QSemaphore release;
