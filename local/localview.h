@@ -23,7 +23,7 @@ struct LocalReplayView {
     int version = 0;          // the header's version number (LocalReplayFitsGame)
     QString mapPath;          // as the replay names it
     ReplayMap::State mapState = ReplayMap::State::Missing;
-    QString minimapUrl;       // a data: address of the minimap (PNG); empty without a picture
+    QString minimapUrl;       // a data: address of the minimap (JPEG); empty without a picture
 };
 
 // Reads the replay at `path` whole and looks for its map below `gameFolder`.
@@ -38,6 +38,6 @@ QString LocalSummaryWithMap(const QString &summary, const QString &mapSummary);
 // The document of a replay that cannot be shown: `text`, escaped, alone.
 QString LocalReplayProblemHtml(const QString &text);
 
-// A data: address of `image` as PNG, scaled to a square of `side` pixels (minimaps
-// are square); empty for a null image.
+// A data: address of `image` as JPEG, scaled to a square of `side` pixels (minimaps
+// are square), transparent parts black; empty for a null image.
 QString MinimapDataUrl(const QImage &image, int side = kMinimapSide);

@@ -81,11 +81,12 @@ protected:
             return false;
         });
     }
-    // The text of a pane's document once it has loaded.
+    // What `script` makes of a pane's document once it has loaded and says anything.
     QString paneText(WebPane *pane, const QString &script = QStringLiteral("document.body ? document.body.innerText : ''"))
     {
-        WaitFor([&] { return !pane->Loading(); }, 10000);
-        return RunJs(pane, script).toString();
+        QString text;
+        WaitFor([&] { return !pane->Loading() && !(text = RunJs(pane, script).toString()).isEmpty(); }, 10000);
+        return text;
     }
     // Map, length, players, version, summary, first name.
     QStringList shown() { return Texts({w->Text2, w->Text3, w->Text4, w->Text5, w->Text6, w->Label1}); }
@@ -140,7 +141,7 @@ TEST_F(LocalWindow, ListsShowsEachFileAndPlaysOnlyWhatCanPlay)
               (QStringList{"", "", "小鬼", "", "", "", "", ""}));
     EXPECT_EQ(w->ReplayPath, replay("9：5：7 _月神 VS 小鬼.w3g"));
     EXPECT_EQ(paneText(w->WebBrowser1, QStringLiteral("(function(){var i=document.images[0];return i&&i.complete?i.naturalWidth+'x'+i.naturalHeight+' '+i.src.split(',')[0]:'';})()")),
-              QStringLiteral("168x168 data:image/png;base64"));
+              QStringLiteral("168x168 data:image/jpeg;base64"));
     EXPECT_TRUE(paneText(w->WebBrowser2).contains(QStringLiteral("月神")));
     Idle(300);
     const QImage minimap = w->WebBrowser1->grab().toImage();
