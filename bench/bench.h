@@ -45,6 +45,7 @@ public:
         if (onMessage)
             onMessage();
     }
+    bool Question(QWidget *, const QString &) override { return false; }
     std::optional<QString> InputBox(QWidget *, const QString &, const QString &) override { return std::nullopt; }
     std::optional<QString> OpenFile(QWidget *, const QString &, const QString &) override { return std::nullopt; }
 };

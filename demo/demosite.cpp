@@ -5,6 +5,10 @@
 #include "demo/demopages.h"
 #include "web/codepage.h"
 
+#include <QMap>
+#include <QMutex>
+#include <zlib.h>
+
 static void initDemoResources()
 {
     Q_INIT_RESOURCE(demo);  // the data set lives in a static library
@@ -66,6 +70,40 @@ quint32 xorshift(quint32 &state)
 
 using namespace demopage;
 
+namespace {
+// A page head, then `mib` MiB of blanks, gzip-compressed (made once per size).
+DemoResponse gzipBomb(int mib)
+{
+    static QMutex mutex;
+    static QMap<int, QByteArray> made;
+    const QMutexLocker lock(&mutex);
+    QByteArray &gz = made[mib];
+    if (gz.isEmpty()) {
+        z_stream z{};
+        deflateInit2(&z, 9, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY);  // 15 + 16: a gzip wrapper
+        QByteArray in = "<!DOCTYPE html><html><body>";
+        QByteArray out(256 * 1024, '\0');
+        for (int k = 0; k <= mib; ++k) {
+            if (k > 0)
+                in = QByteArray(1024 * 1024, ' ');
+            z.next_in = reinterpret_cast<Bytef *>(in.data());
+            z.avail_in = uInt(in.size());
+            const int flush = k == mib ? Z_FINISH : Z_NO_FLUSH;
+            do {
+                z.next_out = reinterpret_cast<Bytef *>(out.data());
+                z.avail_out = uInt(out.size());
+                deflate(&z, flush);
+                gz.append(out.constData(), out.size() - z.avail_out);
+            } while (z.avail_out == 0);
+        }
+        deflateEnd(&z);
+    }
+    DemoResponse r = DemoResponse::bytes(gz, "text/html; charset=utf-8");
+    r.headers.append(qMakePair(QByteArray("Content-Encoding"), QByteArray("gzip")));
+    return r;
+}
+} // namespace
+
 // Routes that misbehave on purpose, on every demo site:
 //  "/_test/silent"        accepts the request and never answers.
 //  "/_test/status/N"      a page with HTTP status N.
@@ -85,6 +123,8 @@ using namespace demopage;
 //                         row's players cell holding 1 MiB of plain text.
 //  "/_test/endless?PageNo=N"  a melee listing that never ends: every page holds 20
 //                         replays of its own (use it on the melee site).
+//  "/_test/gzipbomb/M"    a page sent with "Content-Encoding: gzip" whose few
+//                         hundred KiB inflate to M MiB (1 to 1024) of blanks.
 // All streams are written as the socket drains, so the server holds little of them.
 std::optional<DemoResponse> DemoTestRoute(const DemoRequest &r)
 {
@@ -135,6 +175,8 @@ std::optional<DemoResponse> DemoTestRoute(const DemoRequest &r)
         }
         return DemoResponse::html(DemoSite::meleeListingPage(rows, 1, hostRoot(r)));
     }
+    if (path.startsWith("/_test/gzipbomb/"))
+        return gzipBomb(qBound(1, path.mid(16).toInt(), 1024));
     if (path == "/_test/silent") {
         DemoResponse s;
         s.silent = true;

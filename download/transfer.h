@@ -9,7 +9,10 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QList>
+#include <QPair>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -26,6 +29,8 @@ bool LooksLikeMap(QByteArrayView head);
 // Where a transfer into `targetPath` writes until it is complete.
 QString TransferPartPath(const QString &targetPath);
 
+class BoundedReader;
+
 class FileTransfer : public QObject {
     Q_OBJECT
 public:
@@ -34,6 +39,8 @@ public:
     static constexpr qint64 kChunkBytes = 1024;                  // read and written at a time
     static constexpr qint64 kReadBufferBytes = 64 * 1024;        // held by the reply at most
     static constexpr int kDefaultStallMs = 30 * 1000;            // no byte for this long: TimedOut
+    static constexpr qint64 kDefaultMinRate = 1024;              // bytes a second, at least ...
+    static constexpr int kDefaultRateWindowMs = 60 * 1000;       // ... over any window this long: else TimedOut
     static constexpr qint64 kDefaultSizeLimit = 512LL * 1024 * 1024;  // larger: TooLarge
     static inline const QString kPartSuffix = QStringLiteral(".quillmark-part");
 
@@ -47,6 +54,13 @@ public:
     // Limits; set them before start().
     void setStallTimeout(int ms) { m_stallMs = ms; }
     void setSizeLimit(qint64 bytes) { m_sizeLimit = bytes; }
+    // Fewer than bytesPerSecond * windowMs / 1000 bytes within any windowMs after
+    // the request went out: TimedOut. One byte now and then does not hold the tool.
+    void setRateLimit(qint64 bytesPerSecond, int windowMs)
+    {
+        m_minRate = bytesPerSecond;
+        m_rateWindowMs = windowMs;
+    }
 
     // Creates the target's folder, clears temporary files that an interrupted
     // earlier run left there, opens the temporary file and sends the request.
@@ -74,17 +88,17 @@ signals:
     void progress(qint64 written, qint64 announced);
     // Exactly once per started transfer unless abort() came first, always from the
     // event loop (never from inside start() or abort()). Ok means the target now
-    // holds the downloaded file. To delete this object from a slot of its own
+    // holds the downloaded file, synced to the disk. To delete this object from a slot of its own
     // signals, use deleteLater(); elsewhere a plain delete is fine.
     void finished(const FetchResult &result);
 
 private:
     enum class State { Idle, Running, Over };
-    void onReadyRead();
-    void onFinished();
-    bool acceptAnswer();              // status and length known: may go on?
-    bool writeChunks(bool drain);     // false when the transfer ended
+    void onEnded();
+    bool acceptAnswer();                      // status and length known: may go on?
+    bool writePiece(const QByteArray &piece); // false when the transfer ended
     bool headIsRight() const;
+    void checkRate();
     void fail(FetchResult::Status status, const QString &why);
     void succeed();
     void finishWith(const FetchResult &result);
@@ -96,6 +110,8 @@ private:
     const Kind m_kind;
     int m_stallMs = kDefaultStallMs;
     qint64 m_sizeLimit = kDefaultSizeLimit;
+    qint64 m_minRate = kDefaultMinRate;
+    int m_rateWindowMs = kDefaultRateWindowMs;
 
     State m_state = State::Idle;
     bool m_answerAccepted = false;
@@ -109,5 +125,13 @@ private:
     QFile m_part;
     QNetworkAccessManager *m_nam = nullptr;  // deleted later: it may be signalling
     QPointer<QNetworkReply> m_reply;
+    QPointer<BoundedReader> m_reader;
     QTimer *m_stall = nullptr;
+    QTimer *m_rate = nullptr;
+    QElapsedTimer m_clock;                     // since the request went out
+    QList<QPair<qint64, qint64>> m_samples;    // (ms, bytes written), oldest first
 };
+
+// Why a transfer failed, as the user reads it: a fixed Chinese text for each
+// status ("服务器返回 404", "连接超时", "文件不完整", "不是录像文件", ...).
+QString TransferFailureReason(const FetchResult &result, FileTransfer::Kind kind);
