@@ -51,7 +51,8 @@ bool DownloadSequence::start()
 
 void DownloadSequence::cancel()
 {
-    m_timer->stop();
+    if (m_timer)
+        m_timer->stop();
     if (FileTransfer *t = m_transfer) {
         m_transfer = nullptr;
         t->abort();  // its temporary file goes; it reports nothing
@@ -61,7 +62,7 @@ void DownloadSequence::cancel()
 
 bool DownloadSequence::isRunning() const
 {
-    return m_transfer || m_timer->isActive();
+    return m_transfer || (m_timer && m_timer->isActive());
 }
 
 void DownloadSequence::runStep()

@@ -82,7 +82,7 @@ private:
     void stopWith(const QString &reason);
 
     FieldReader m_fields;
-    QTimer *m_timer;
+    QPointer<QTimer> m_timer;  // the window's may go first when the window closes
     std::function<QTime()> m_clock;
     std::function<void(FileTransfer &)> m_setup;
     QPointer<FileTransfer> m_transfer;
