@@ -7,6 +7,7 @@
 
 #include <QMap>
 #include <QMutex>
+#include <QtEndian>
 #include <zlib.h>
 
 static void initDemoResources()
@@ -72,6 +73,8 @@ using namespace demopage;
 
 namespace {
 // A page head, then `mib` MiB of blanks, gzip-compressed (made once per size).
+// Every MiB of blanks behind a full flush compresses to the same bytes, so one
+// is compressed and repeated: a GiB is made in milliseconds.
 DemoResponse gzipBomb(int mib)
 {
     static QMutex mutex;
@@ -79,24 +82,31 @@ DemoResponse gzipBomb(int mib)
     const QMutexLocker lock(&mutex);
     QByteArray &gz = made[mib];
     if (gz.isEmpty()) {
+        const QByteArray head = "<!DOCTYPE html><html><body>", blanks(1024 * 1024, ' ');
         z_stream z{};
-        deflateInit2(&z, 9, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY);  // 15 + 16: a gzip wrapper
-        QByteArray in = "<!DOCTYPE html><html><body>";
-        QByteArray out(256 * 1024, '\0');
-        for (int k = 0; k <= mib; ++k) {
-            if (k > 0)
-                in = QByteArray(1024 * 1024, ' ');
-            z.next_in = reinterpret_cast<Bytef *>(in.data());
+        deflateInit2(&z, 9, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY);  // raw: the gzip frame is ours
+        auto deflated = [&z](const QByteArray &in, int flush) {
+            QByteArray out(in.size() / 2 + 1024, '\0');
+            z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(in.constData()));
             z.avail_in = uInt(in.size());
-            const int flush = k == mib ? Z_FINISH : Z_NO_FLUSH;
-            do {
-                z.next_out = reinterpret_cast<Bytef *>(out.data());
-                z.avail_out = uInt(out.size());
-                deflate(&z, flush);
-                gz.append(out.constData(), out.size() - z.avail_out);
-            } while (z.avail_out == 0);
-        }
+            z.next_out = reinterpret_cast<Bytef *>(out.data());
+            z.avail_out = uInt(out.size());
+            deflate(&z, flush);
+            out.truncate(out.size() - z.avail_out);
+            return out;
+        };
+        gz = QByteArray("\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\xff", 10) + deflated(head, Z_FULL_FLUSH);
+        const QByteArray mibOfBlanks = deflated(blanks, Z_FULL_FLUSH);
+        for (int k = 0; k < mib; ++k)
+            gz += mibOfBlanks;
+        gz += deflated(QByteArray(), Z_FINISH);
         deflateEnd(&z);
+        uLong crc = crc32(crc32(0, nullptr, 0), reinterpret_cast<const Bytef *>(head.constData()), uInt(head.size()));
+        const uLong blanksCrc = crc32(crc32(0, nullptr, 0), reinterpret_cast<const Bytef *>(blanks.constData()), uInt(blanks.size()));
+        for (int k = 0; k < mib; ++k)
+            crc = crc32_combine(crc, blanksCrc, blanks.size());
+        const quint32 trailer[2] = {qToLittleEndian(quint32(crc)), qToLittleEndian(quint32(head.size() + qint64(mib) * blanks.size()))};
+        gz.append(reinterpret_cast<const char *>(trailer), sizeof trailer);
     }
     DemoResponse r = DemoResponse::bytes(gz, "text/html; charset=utf-8");
     r.headers.append(qMakePair(QByteArray("Content-Encoding"), QByteArray("gzip")));

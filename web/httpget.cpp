@@ -152,10 +152,11 @@ QString HttpGetText(const QString &urlText, const QString &charset)
     reader.drain(false);
     QString text;
     // A reply that never reached the server (refused, unknown host), ran out of
-    // time or failed on the way carries no answer; an error status does carry one
-    // and is returned like any page.
+    // time or broke on the way (a body that could not be decompressed) carries no
+    // answer; an error status does carry one and is returned like any page.
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (reply->isFinished() && reader.cut() == BoundedReader::Cut::None && status != 0)
+    const bool broken = reader.failed() && status < 300;
+    if (reply->isFinished() && reader.cut() == BoundedReader::Cut::None && status != 0 && !broken)
         text = BytesToText(body, charset);
     if (!reply->isFinished())
         reply->abort();
