@@ -99,6 +99,7 @@ private:
     bool writePiece(const QByteArray &piece); // false when the transfer ended
     bool headIsRight() const;
     void checkRate();
+    void startWriteBack(bool all);
     void fail(FetchResult::Status status, const QString &why);
     void succeed();
     void finishWith(const FetchResult &result);
@@ -121,6 +122,8 @@ private:
     int m_httpStatus = 0;
     qint64 m_announced = -1;
     qint64 m_written = 0;
+    qint64 m_writtenBack = 0;  // bytes handed to the disk's write-back so far
+    static constexpr qint64 kWriteBackBytes = 1024 * 1024;
     QByteArray m_head;  // the first bytes, for the content check
     QFile m_part;
     QNetworkAccessManager *m_nam = nullptr;  // deleted later: it may be signalling
