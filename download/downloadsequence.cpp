@@ -13,11 +13,6 @@ QString DownloadFailedText(FileTransfer::Kind what, const QString &reason)
     return QStringLiteral("下载失败：录像文件，") + reason;
 }
 
-QString MapNotFoundText(const QString &mapName)
-{
-    return QStringLiteral("检获不到该地图：") + mapName;
-}
-
 DownloadSequence::DownloadSequence(FieldReader fields, QTimer *stepTimer, QObject *parent)
     : QObject(parent), m_fields(std::move(fields)), m_timer(stepTimer)
 {

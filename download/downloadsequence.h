@@ -27,8 +27,6 @@ struct DownloadFields {
 // "下载失败：录像文件，服务器返回 404": what failed and why; a failed map adds
 // that the replay is kept.
 QString DownloadFailedText(FileTransfer::Kind what, const QString &reason);
-// "检获不到该地图：" + the map's name: the site's index does not know the map.
-QString MapNotFoundText(const QString &mapName);
 
 class DownloadSequence : public QObject {
     Q_OBJECT

@@ -28,6 +28,11 @@ QString ProgressTextWithoutLength(qint64 written)
     return QStringLiteral("下载 ") + kilobytes(written) + QStringLiteral(" KB");
 }
 
+QString MapNotFoundText(const QString &mapName)
+{
+    return QStringLiteral("检获不到该地图：") + mapName;
+}
+
 StepPlan PlanStep(quint8 downloadStep, bool smartMode, bool mapOnDisk)
 {
     switch (downloadStep) {

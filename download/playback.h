@@ -22,6 +22,10 @@ QString ProgressText(qint64 written, qint64 maximum);
 // "下载 1.500 KB": after `written` bytes of an answer that announced no length.
 QString ProgressTextWithoutLength(qint64 written);
 
+// "检获不到该地图：" + the map's name: the DotA site's download index does not
+// know the map, so there is no address to fetch it from.
+QString MapNotFoundText(const QString &mapName);
+
 // What one tick of the step timer does.
 enum class StepAction {
     FetchReplay, // start the replay transfer
