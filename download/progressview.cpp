@@ -59,8 +59,15 @@ void ProgressView::step(qint64 written, qint64 announced)
     m_written = written;
     m_announced = announced;
     const bool last = announced >= 0 && written >= announced;
+    // The frame's end is also seen here: under a stream of chunks the frame
+    // timer's tick may come late.
+    if (m_holding && !m_boxChanged && !last && !m_frameClock.hasExpired(kFrameMs)) {
+        m_pending = true;
+        return;
+    }
     if (m_holding && !m_boxChanged && !last) {
         m_pending = true;
+        settle();
         return;
     }
     hold();
@@ -102,6 +109,7 @@ void ProgressView::hold()
     if (m_holding || !m_bar || !m_box)
         return;
     m_holding = true;
+    m_frameClock.start();
     m_bar->setUpdatesEnabled(false);
     m_box->viewport()->setUpdatesEnabled(false);
     m_frame.start();

@@ -2,6 +2,7 @@
 // How a download shows on the window: the progress bar and the progress text in
 // the commentary box, kept to about one change a frame however fast the chunks
 // come.
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
@@ -42,6 +43,7 @@ private:
     QPointer<QProgressBar> m_bar;
     QPointer<QPlainTextEdit> m_box;
     QTimer m_frame;
+    QElapsedTimer m_frameClock;  // since the frame began
     bool m_holding = false;
     bool m_pending = false;     // a value arrived within the frame and is not shown yet
     bool m_boxChanged = false;  // another handler wrote the box since our last text

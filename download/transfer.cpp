@@ -10,6 +10,7 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QSet>
+#include <QThread>
 #include <QTimer>
 
 #include <filesystem>
@@ -130,6 +131,10 @@ FileTransfer::FileTransfer(const QString &urlText, const QString &targetPath, Ki
 
 FileTransfer::~FileTransfer()
 {
+    if (m_syncThread) {
+        m_aborted = true;
+        onSynced();
+    }
     release();
 }
 
@@ -193,6 +198,8 @@ void FileTransfer::start()
 void FileTransfer::abort()
 {
     m_aborted = true;
+    if (m_syncing)
+        return;  // the whole file is taking its place; it ends there, unreported
     if (m_state == State::Running)
         release();
     m_state = State::Over;
@@ -321,20 +328,47 @@ void FileTransfer::startWriteBack(bool all)
 #endif
 }
 
+// The file is synced to the disk and takes the target's name on a thread of its
+// own: a sync may take long on a busy disk, and the window goes on meanwhile.
 void FileTransfer::succeed()
 {
-    // On the disk before it takes the target's name: after a power loss the
-    // target is the old file or the whole new one, never an empty or cut one.
-    if (!m_part.flush() || !syncToDisk(m_part))
+    if (!m_part.flush())
         return fail(FetchResult::Status::StoreFailed, QStringLiteral("cannot write %1: %2").arg(m_partPath, m_part.errorString()));
+    startWriteBack(true);
+    dropRequest();
+    m_syncing = true;
+    m_syncThread = QThread::create([this] { m_syncError = syncIntoPlace(); });
+    connect(m_syncThread, &QThread::finished, this, &FileTransfer::onSynced);
+    m_syncThread->start();
+}
+
+// On the disk before it takes the target's name: after a power loss the target
+// is the old file or the whole new one, never an empty or cut one.
+QString FileTransfer::syncIntoPlace()
+{
+    if (!syncToDisk(m_part))
+        return QStringLiteral("cannot sync %1").arg(m_partPath);
     m_part.close();
     // Replaces an existing file in one step: it is either the old or the new one.
     std::error_code ec;
     std::filesystem::rename(nativePath(m_partPath), nativePath(m_targetPath), ec);
     if (ec)
-        return fail(FetchResult::Status::StoreFailed,
-                    QStringLiteral("cannot replace %1: %2").arg(m_targetPath, QString::fromLocal8Bit(ec.message())));
+        return QStringLiteral("cannot replace %1: %2").arg(m_targetPath, QString::fromLocal8Bit(ec.message()));
     syncFolder(QFileInfo(m_targetPath).absolutePath());
+    return QString();
+}
+
+void FileTransfer::onSynced()
+{
+    if (!m_syncThread)
+        return;
+    m_syncThread->wait();
+    delete m_syncThread;
+    m_syncThread = nullptr;
+    m_syncing = false;
+    if (!m_syncError.isEmpty())
+        return fail(FetchResult::Status::StoreFailed, m_syncError);
+    // In place: no longer ours to remove, also after an abort meanwhile.
     setActive(m_partPath, false);
     m_partOwned = false;
     FetchResult result;
@@ -369,6 +403,18 @@ void FileTransfer::finishWith(const FetchResult &result)
 
 void FileTransfer::release()
 {
+    dropRequest();
+    if (m_part.isOpen())
+        m_part.close();
+    if (m_partOwned) {
+        QFile::remove(m_partPath);
+        setActive(m_partPath, false);
+        m_partOwned = false;
+    }
+}
+
+void FileTransfer::dropRequest()
+{
     if (m_stall)
         m_stall->stop();
     if (m_rate)
@@ -390,13 +436,6 @@ void FileTransfer::release()
     if (m_nam) {
         m_nam->deleteLater();
         m_nam = nullptr;
-    }
-    if (m_part.isOpen())
-        m_part.close();
-    if (m_partOwned) {
-        QFile::remove(m_partPath);
-        setActive(m_partPath, false);
-        m_partOwned = false;
     }
 }
 

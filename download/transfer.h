@@ -19,6 +19,7 @@
 
 class QNetworkAccessManager;
 class QNetworkReply;
+class QThread;
 class QTimer;
 
 // The first bytes of a replay file: "Warcraft III recorded game" 0x1A 0x00.
@@ -104,6 +105,9 @@ private:
     void succeed();
     void finishWith(const FetchResult &result);
     void release();                   // drops the request and the temporary file
+    void dropRequest();               // drops the request only
+    QString syncIntoPlace();          // on the sync thread: why it failed, or empty
+    void onSynced();
 
     const QString m_urlText;
     const QString m_targetPath;
@@ -129,6 +133,9 @@ private:
     QNetworkAccessManager *m_nam = nullptr;  // deleted later: it may be signalling
     QPointer<QNetworkReply> m_reply;
     QPointer<BoundedReader> m_reader;
+    QThread *m_syncThread = nullptr;
+    bool m_syncing = false;
+    QString m_syncError;
     QTimer *m_stall = nullptr;
     QTimer *m_rate = nullptr;
     QElapsedTimer m_clock;                     // since the request went out
