@@ -83,7 +83,8 @@ TEST_F(DownloadWindow, ReplayAndMapInSmartAndOverwriteModeThenPlay)
     EXPECT_EQ(ReadBytes(mapFile), QByteArray(9000, 'o'));
     EXPECT_TRUE(w->Command3->isEnabled() && w->Label17->isHidden() && !w->Timer1->isActive());
     EXPECT_EQ(startedDuringMessage, 0);  // what the game is given is the end-to-end road's part
-    EXPECT_EQ(w.launcher.started.size(), 1);
+    ASSERT_EQ(w.launcher.started.size(), 1);
+    EXPECT_EQ(w.launcher.started[0].workingDirectory, game.path() + u'/');  // the game folder, whatever program starts
 
     // Overwrite mode, later, an answer without a length: a new name, written to
     // its end; the longer old map is replaced exactly.
