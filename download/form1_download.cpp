@@ -20,7 +20,6 @@
 #include <QStandardPaths>
 #include <QTimer>
 
-
 namespace {
 const QString kNoGamePath = QStringLiteral("请先设置 魔兽路径 ！");
 

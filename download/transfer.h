@@ -3,8 +3,9 @@
 // the calling thread's event loop while the window keeps running.
 //
 // The body goes into a temporary file beside the target and replaces the target
-// only when the whole, right file has arrived; a failed or cancelled transfer
-// leaves an existing file under the target name exactly as it was.
+// only when the whole, right file has arrived and is synced to the disk; a failed
+// or cancelled transfer leaves an existing file under the target name exactly as
+// it was.
 #include "web/httpget.h"
 
 #include <QByteArray>
@@ -70,9 +71,10 @@ public:
     void start();
 
     // Cancels a running transfer: the request is dropped, the temporary file is
-    // removed and no further signal is emitted (no finished() at all). Harmless
-    // when the transfer has not started or is already over; safe from a slot of
-    // this object's own signals.
+    // removed and no further signal is emitted (no finished() at all). A file that
+    // has arrived whole and is being synced into place ends there, unreported.
+    // Harmless when the transfer has not started or is already over; safe from a
+    // slot of this object's own signals.
     void abort();
 
     QString urlText() const { return m_urlText; }
