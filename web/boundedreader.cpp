@@ -33,7 +33,9 @@ void BoundedReader::stop(Cut why)
 {
     if (m_cut == Cut::None)
         m_cut = why;
-    if (m_reply && !m_reply->isFinished())
+    // A reply that failed on its own is over already (aborting it again only
+    // makes Qt complain); its owner deletes it.
+    if (m_reply && !m_reply->isFinished() && m_reply->error() == QNetworkReply::NoError)
         m_reply->abort();
     end();
 }
