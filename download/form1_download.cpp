@@ -42,7 +42,7 @@ void Form1::BindDownload()
 {
     // The sequence reads the fields at each step, as they are then.
     Download = new DownloadSequence([this] {
-        return DownloadFields{GameFolder, Text8->text(), Text9->text(), Text10->text(), Text2->text(), Option1->isChecked()};
+        return DownloadFields{GameFolder, Text8->text(), MapFetchUrl(), Text10->text(), Text2->text(), Option1->isChecked()};
     }, Timer1, this);
     Download->setClock([this] { return TimeOfDay ? TimeOfDay() : QTime::currentTime(); });
     auto *view = new ProgressView(ProgressBar1, Text6, this);
