@@ -32,8 +32,9 @@ class QTimer;
 class QTreeWidget;
 class WebPane;
 class SplitterBar;
-class FileTransfer;
 class DetailPane;
+class DownloadSequence;
+class ProgressView;
 struct LocalReads;
 struct LocalReplayView;
 
@@ -94,8 +95,8 @@ public:
     int LastItemIndex = 0;  // the full row index: paged lists pass 255 rows
     QString GameFolder;
     QString ReplayPath;
-    QString TargetPath;
-    quint8 DownloadStep = 0;
+    // The row click's search pattern of the selected replay's earlier downloads;
+    // the download sequence keeps its own target files.
 
     const SiteRoots &Roots() const { return m_roots; }
 
@@ -167,17 +168,14 @@ public:
 
     // ---- download and playback (download/form1_download.cpp) ----
     void Command1_Click();
-    void Timer1_Timer();
-    void StartInetGet(const QString &url);
     void Option1_Click();
     void Option2_Click();
     void Text10_Change();
     void Command2_Click();
     void Command3_Click();
     QString GetDllVersion(const QString &path);
-    // The transfer running now, if any; it keeps its own address and target file,
-    // whatever TargetPath says later.
-    QPointer<FileTransfer> Transfer;
+    // The replay-then-map download; its steps run on Timer1's ticks.
+    DownloadSequence *Download = nullptr;
     // The clock of the replay names' time prefix; none: the local time of day.
     QTime (*TimeOfDay)() = nullptr;
 
@@ -220,6 +218,7 @@ protected:
 
 private:
     void buildControls();
+    void BindDownload();
     void buildMenus();
     void watchScrolling();
     bool LastRowInView() const;
@@ -235,6 +234,7 @@ private:
     SiteRoots m_roots;
     PageFiles *m_pages;
     Platform m_platform;
+    ProgressView *m_downloadView = nullptr;
     QWidget *m_surface = nullptr;  // the window's own surface (client area)
     std::unique_ptr<DetailPane> m_details;
     std::shared_ptr<LocalReads> m_localReads;  // the local replays' reads and the one shown (local/form1_local.cpp)
