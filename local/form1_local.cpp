@@ -21,6 +21,12 @@
 #include <atomic>
 #include <utility>
 
+// A row of the local list as the worker reads it.
+struct LocalListedRow {
+    QString path;
+    LocalReplayRow cells;
+};
+
 // The whole reads of local replays run here, off the window's thread; the window
 // shows only the read of the newest click.
 struct LocalReads {
@@ -30,7 +36,7 @@ struct LocalReads {
     QString replayPath;                // empty: no local replay shown
     int version = 0;
     QString mapPath;
-    QPointer<QFutureWatcher<QList<LocalReplayRow>>> listing;  // the listing being read
+    QPointer<QFutureWatcher<QList<LocalListedRow>>> listing;  // the listing being read
     QThreadPool pool;                  // last: its end waits for the reads running, which use `newest`
 
     LocalReads() { pool.setMaxThreadCount(2); }  // a click's read runs beside a listing being read
@@ -72,35 +78,31 @@ void Form1::localreplays_Click()
     Details().clear();  // the analysis pane too: nothing of another listing beside this one
     Form_Resize();
 
-    // The rows are read on a worker and come in batches: the list fills while the
-    // window stays free, the first rows at once.
+    // The folder is looked through and the rows are read on a worker; they come in
+    // batches: the list fills while the window stays free, the first rows at once.
     LocalReads &reads = Reads();
     if (reads.listing)
         reads.listing->cancel();
-    const QList<LocalReplayFile> files = LocalReplayFiles(GameFolder);
     const quint64 listing = m_listingSerial;
-    auto *watcher = new QFutureWatcher<QList<LocalReplayRow>>(this);
+    auto *watcher = new QFutureWatcher<QList<LocalListedRow>>(this);
     reads.listing = watcher;
-    connect(watcher, &QFutureWatcherBase::resultReadyAt, this, [this, watcher, files, listing](int batch) {
+    connect(watcher, &QFutureWatcherBase::resultReadyAt, this, [this, watcher, listing](int batch) {
         if (m_unloaded || listing != m_listingSerial) {
             watcher->cancel();
             return;
         }
-        const QList<LocalReplayRow> rows = watcher->resultAt(batch);
+        const QList<LocalListedRow> rows = watcher->resultAt(batch);
         QList<QTreeWidgetItem *> items;
         items.reserve(rows.size());
-        for (const LocalReplayRow &row : rows) {
-            const qsizetype index = List1->count();
-            if (index >= files.size())
-                break;
+        for (const LocalListedRow &row : rows) {
             auto *item = new QTreeWidgetItem;
-            item->setText(0, QString::number(index));
-            item->setText(1, row.matchup);
-            item->setText(2, row.players);
-            item->setText(3, row.map);
-            item->setText(4, row.time);
+            item->setText(0, QString::number(List1->count()));
+            item->setText(1, row.cells.matchup);
+            item->setText(2, row.cells.players);
+            item->setText(3, row.cells.map);
+            item->setText(4, row.cells.time);
             items.append(item);
-            List1->addItem(files.at(index).path);
+            List1->addItem(row.path);
         }
         ListView1->addTopLevelItems(items);
     });
@@ -109,13 +111,13 @@ void Form1::localreplays_Click()
         if (!m_unloaded && listing == m_listingSerial)
             emit LocalListingDone(ListView1->topLevelItemCount());
     });
-    watcher->setFuture(QtConcurrent::run(&reads.pool, [files](QPromise<QList<LocalReplayRow>> &promise) {
-        QList<LocalReplayRow> batch;
+    watcher->setFuture(QtConcurrent::run(&reads.pool, [folder = GameFolder](QPromise<QList<LocalListedRow>> &promise) {
+        QList<LocalListedRow> batch;
         qsizetype batchSize = 25;  // a screenful first, then larger batches
-        for (const LocalReplayFile &file : files) {
+        for (const LocalReplayFile &file : LocalReplayFiles(folder)) {
             if (promise.isCanceled())
                 return;
-            batch.append(LocalReplayRowOf(file, ReadLocalReplay(file.path)));
+            batch.append({file.path, LocalReplayRowOf(file, ReadLocalReplay(file.path))});
             if (batch.size() >= batchSize) {
                 promise.addResult(std::exchange(batch, {}));
                 batchSize = 100;
