@@ -26,7 +26,8 @@ public:
 };
 
 // A file-name pattern that matches `fileName` in any letter case, for name
-// filters that compare exactly ("War3.exe" gives "[Ww][Aa][Rr]3.[Ee][Xx][Ee]").
+// filters that compare exactly ("War3.exe" gives "[Ww][Aa][Rr]3.[Ee][Xx][Ee]");
+// a blank becomes "?", as blanks part a filter's patterns.
 QString CaseFreePattern(const QString &fileName);
 
 class GameLauncher {
