@@ -67,6 +67,9 @@ void Form1::Form_Resize()
     setTopTw(Frame1, detailTop);
     if (SiteMode == u"War3")
         setWidthTw(ListView1, WindowWidth() - 100);
+    // The local analysis pane takes what a larger window gives, beside the list.
+    if (SiteMode == u"local")
+        setWidthTw(WebBrowser2, qMax(0, WindowWidth() - leftTw(WebBrowser2) - 100));
     const int listHeight = detailTop;
     setHeightTw(ListView1, listHeight);
     setHeightTw(WebBrowser2, listHeight);

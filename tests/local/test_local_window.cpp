@@ -193,6 +193,13 @@ TEST_F(LocalWindow, ReforgedReplaysShowTheirWholeGame)
     EXPECT_GE(RunJs(w->WebBrowser2, QStringLiteral("document.querySelectorAll('svg.chart polyline').length")).toInt(), 2);
     Idle(300);
     SaveScreenshot(w, "local-analysis.png");
+    // Maximised on a larger screen: the list and the pane keep their places, the pane
+    // reaching the window's right edge, both down to the detail area.
+    w->resize(1600, 1000);
+    Idle(300);
+    SaveScreenshot(w, "local-analysis-large.png");
+    EXPECT_EQ(w->WebBrowser2->geometry().bottom(), w->ListView1->geometry().bottom());
+    EXPECT_NEAR(w->WebBrowser2->geometry().right(), w->centralWidget()->width() - 1, 2);
 }
 
 TEST_F(LocalWindow, TheGameVersionComesFromTheExecutableAndIsComparedByNumber)
