@@ -126,3 +126,63 @@ TEST_F(CatalogueWindow, CrownsAnimateAndRepaintOnlyTheirOwnCells)
     EXPECT_FALSE(crowns.isEmpty());
     EXPECT_EQ(paints.painted.subtracted(crowns), QRegion()) << "an idle list repaints more than its crowns";
 }
+
+TEST_F(CatalogueWindow, EveryNewListingOpensAtItsTop)
+{
+    auto topRow = [&] { return w->ListView1->indexOfTopLevelItem(w->ListView1->itemAt(2, 2)); };
+    // The wheel down past page 1 (page 2 comes in) to row 20 or further.
+    ChooseListing(w, "fasd");
+    Wheel(w, -10);
+    ASSERT_TRUE(WaitFor([&] { return w->ListView1->topLevelItemCount() == 40; }));
+    Wheel(w, -5);
+    ASSERT_GE(topRow(), 20);
+    ChooseListing(w, "awe");
+    EXPECT_EQ(topRow(), 0);
+    EXPECT_EQ(w->ListView1->verticalScrollBar()->value(), 0);
+    // The keys down to the end of a DotA listing, then the newest melee replays.
+    ChooseListing(w, "dotanew");
+    w->ListView1->setFocus();
+    QTest::keyClick(w->ListView1, Qt::Key_End);
+    Idle(100);
+    ASSERT_GT(topRow(), 0);
+    ChooseListing(w, "all");
+    EXPECT_EQ(topRow(), 0);
+    SaveScreenshot(w, "new-listing-at-top.png");
+}
+
+TEST_F(CatalogueWindow, CutDotaCellsShowTheirWholeTextAsATip)
+{
+    ChooseListing(w, "dotanew");  // the narrow DotA layout at the designed size
+    auto tipAt = [&](int row, int column) {
+        QToolTip::hideText();
+        QWidget *vp = w->ListView1->viewport();
+        // The middle of what the list shows of the cell.
+        const QRect cell = w->ListView1->visualRect(w->ListView1->model()->index(row, column)).intersected(vp->rect());
+        QHelpEvent tip(QEvent::ToolTip, cell.center(), vp->mapToGlobal(cell.center()));
+        QCoreApplication::sendEvent(vp, &tip);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    // The 时间 column reaches past the list's edge; the longest title is cut short.
+    int longest = 0;
+    for (int row = 1; row < 10; ++row)
+        if (w->ListView1->topLevelItem(row)->text(2).size() > w->ListView1->topLevelItem(longest)->text(2).size())
+            longest = row;
+    for (int row : {0, 5, longest})
+        EXPECT_EQ(tipAt(row, 4), w->ListView1->topLevelItem(row)->text(4)) << row;
+    EXPECT_EQ(tipAt(longest, 2), w->ListView1->topLevelItem(longest)->text(2));
+    EXPECT_EQ(tipAt(0, 0), QString());  // the row number fits: no tip
+    QToolTip::hideText();
+}
+
+TEST_F(CatalogueWindow, TheNewestDemoReplayPlaysWithTheDemoGame)
+{
+    // The demo game of the README (1.24.4.6387), the first row of "最新录像 ".
+    QTemporaryDir game;
+    ChooseDemoGame(w, game.path());
+    ChooseListing(w, "all");
+    ClickRow(w, w->ListView1->topLevelItem(0));
+    ASSERT_FALSE(w->Text5->text().isEmpty());
+    QTest::mouseClick(w->Command3, Qt::LeftButton);
+    EXPECT_EQ(w.dialogs.texts(), QStringList());  // not "当前魔兽版本不对应录像版本！"
+    EXPECT_EQ(w.launcher.started.size(), 1);
+}
