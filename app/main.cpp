@@ -38,6 +38,7 @@ int main(int argc, char **argv)
     QObject::connect(&single, &SingleWindow::Wanted, &window, [&window] { BringToFront(&window); });
     TerminationRequests termination;
     QObject::connect(&termination, &TerminationRequests::Requested, &window, &QWidget::close);
+    single.Serve();
     window.show();
     return app.exec();
 }

@@ -52,15 +52,10 @@ QString SingleWindow::SocketName(const QString &pageFolder)
 bool SingleWindow::Claim()
 {
     // The window that holds the lock may still be starting: ask it for a while.
-    const QDeadlineTimer deadline(5000);
+    const QDeadlineTimer deadline(10000);
     do {
-        if (m_lock->tryLock(0)) {
-            QLocalServer::removeServer(m_name);  // left behind by a window that did not end
-            m_server.setSocketOptions(QLocalServer::UserAccessOption);
-            if (!m_server.listen(m_name))
-                qWarning("a later start cannot reach this window: %s", qPrintable(m_server.errorString()));
+        if (m_lock->tryLock(0))
             return true;
-        }
         QLocalSocket socket;
         socket.connectToServer(m_name);
         if (socket.waitForConnected(500)) {
@@ -73,6 +68,16 @@ bool SingleWindow::Claim()
     } while (!deadline.hasExpired());
     // A window holds the lock but does not answer: it is not this start's to end.
     return false;
+}
+
+void SingleWindow::Serve()
+{
+    if (!m_lock->isLocked() || m_server.isListening())
+        return;
+    QLocalServer::removeServer(m_name);  // left behind by a window that did not end
+    m_server.setSocketOptions(QLocalServer::UserAccessOption);
+    if (!m_server.listen(m_name))
+        qWarning("a later start cannot reach this window: %s", qPrintable(m_server.errorString()));
 }
 
 void BringToFront(QWidget *window)

@@ -15,10 +15,13 @@ public:
     explicit SingleWindow(const QString &pageFolder, QObject *parent = nullptr);
     ~SingleWindow() override;
 
-    // True: this process is the window on the page folder (and listens for later
-    // starts). False: another window runs on it and has been asked to come to the
-    // front; this process has nothing more to do.
+    // True: this process is the window on the page folder. False: another window
+    // runs on it and has been asked to come to the front (a window still starting
+    // is waited for); this process has nothing more to do.
     bool Claim();
+    // From now on later starts are answered with Wanted: called once the window is
+    // there to come forward.
+    void Serve();
 
     // The local socket name of the window on `pageFolder`.
     static QString SocketName(const QString &pageFolder);

@@ -88,7 +88,9 @@ TEST(Form1Start, TheSearchHelpNamesOnlyCommandsTheWindowHas)
         menus << a->text().trimmed();
     const QRegularExpression quoted(u8s("“([^”]+)”"));
     int named = 0;
-    for (const QRegularExpressionMatch &m : quoted.globalMatch(help))
-        EXPECT_TRUE(menus.contains(m.captured(1))) << m.captured(1).toStdString(), ++named;
+    for (const QRegularExpressionMatch &m : quoted.globalMatch(help)) {
+        EXPECT_TRUE(menus.contains(m.captured(1))) << m.captured(1).toStdString();
+        ++named;
+    }
     EXPECT_GT(named, 0);
 }

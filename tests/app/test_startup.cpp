@@ -92,7 +92,7 @@ static void EndTool(QProcess &tool)
     ASSERT_TRUE(tool.waitForFinished(20000));
 }
 
-// Waits until a window runs on the page folder `pages` and answers later starts.
+// Waits until a window runs on the page folder `pages` (it answers later starts).
 static bool WindowAnswers(const QString &pages, int ms = 20000)
 {
     return WaitFor([&] {
@@ -127,6 +127,7 @@ TEST(Startup, ALaterStartAsksTheWindowToComeForward)
     ASSERT_TRUE(window.Claim());
     int wanted = 0;
     QObject::connect(&window, &SingleWindow::Wanted, [&] { ++wanted; });
+    window.Serve();
     // A start from another process: it reaches the window and ends.
     QProcess later;
     StartTool(later, {{u8s("QUILLMARK_PAGE_DIR"), pages.path()}});
@@ -137,6 +138,7 @@ TEST(Startup, ALaterStartAsksTheWindowToComeForward)
     QTemporaryDir other;
     SingleWindow beside(other.path());
     EXPECT_TRUE(beside.Claim());
+    beside.Serve();
     // A raised window comes back from the task bar.
     TestWindow w;
     w->showMinimized();

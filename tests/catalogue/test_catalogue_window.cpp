@@ -139,10 +139,11 @@ TEST_F(CatalogueWindow, EveryNewListingOpensAtItsTop)
     ChooseListing(w, "awe");
     EXPECT_EQ(topRow(), 0);
     EXPECT_EQ(w->ListView1->verticalScrollBar()->value(), 0);
-    // The keys down to the end of a DotA listing, then the newest melee replays.
+    // The keys down to the last row of a DotA listing, then the newest melee replays.
     ChooseListing(w, "dotanew");
     w->ListView1->setFocus();
-    QTest::keyClick(w->ListView1, Qt::Key_End);
+    for (int i = 0; i < 20; ++i)
+        QTest::keyClick(w->ListView1, Qt::Key_Down);
     Idle(100);
     ASSERT_GT(topRow(), 0);
     ChooseListing(w, "all");
@@ -150,11 +151,11 @@ TEST_F(CatalogueWindow, EveryNewListingOpensAtItsTop)
     SaveScreenshot(w, "new-listing-at-top.png");
 }
 
-TEST_F(CatalogueWindow, CutDotaCellsShowTheirWholeTextAsATip)
+TEST_F(CatalogueWindow, CutCellsShowTheirWholeTextAsATip)
 {
-    ChooseListing(w, "dotanew");  // the narrow DotA layout at the designed size
     auto tipAt = [&](int row, int column) {
         QToolTip::hideText();
+        WaitFor([] { return !QToolTip::isVisible(); }, 2000);
         QWidget *vp = w->ListView1->viewport();
         // The middle of what the list shows of the cell.
         const QRect cell = w->ListView1->visualRect(w->ListView1->model()->index(row, column)).intersected(vp->rect());
@@ -162,15 +163,16 @@ TEST_F(CatalogueWindow, CutDotaCellsShowTheirWholeTextAsATip)
         QCoreApplication::sendEvent(vp, &tip);
         return QToolTip::isVisible() ? QToolTip::text() : QString();
     };
-    // The 时间 column reaches past the list's edge; the longest title is cut short.
-    int longest = 0;
-    for (int row = 1; row < 10; ++row)
-        if (w->ListView1->topLevelItem(row)->text(2).size() > w->ListView1->topLevelItem(longest)->text(2).size())
-            longest = row;
-    for (int row : {0, 5, longest})
+    // The narrow DotA layout at the designed size: the 时间 column reaches past the list's edge.
+    ChooseListing(w, "dotanew");
+    for (int row : {0, 5, 13})
         EXPECT_EQ(tipAt(row, 4), w->ListView1->topLevelItem(row)->text(4)) << row;
-    EXPECT_EQ(tipAt(longest, 2), w->ListView1->topLevelItem(longest)->text(2));
     EXPECT_EQ(tipAt(0, 0), QString());  // the row number fits: no tip
+    EXPECT_EQ(tipAt(0, 2), QString());  // so does this title
+    // A cell cut short with "…".
+    w->StartListing(QStringLiteral("War3"), w->Roots().melee + QStringLiteral("/_test/longcell?"));
+    Idle(100);
+    EXPECT_EQ(tipAt(0, 2), w->ListView1->topLevelItem(0)->text(2));
     QToolTip::hideText();
 }
 
@@ -182,7 +184,11 @@ TEST_F(CatalogueWindow, TheNewestDemoReplayPlaysWithTheDemoGame)
     ChooseListing(w, "all");
     ClickRow(w, w->ListView1->topLevelItem(0));
     ASSERT_FALSE(w->Text5->text().isEmpty());
-    QTest::mouseClick(w->Command3, Qt::LeftButton);
+    QTest::mouseClick(w->Command1, Qt::LeftButton);  // "下载"
+    ASSERT_TRUE(WaitFor([&] { return !w.dialogs.messages.isEmpty(); }, 60000));
+    ASSERT_EQ(w.dialogs.texts(), QStringList{QStringLiteral("下载完毕！")});
+    w.dialogs.messages.clear();
+    QTest::mouseClick(w->Command3, Qt::LeftButton);  // "播放录像"
     EXPECT_EQ(w.dialogs.texts(), QStringList());  // not "当前魔兽版本不对应录像版本！"
     EXPECT_EQ(w.launcher.started.size(), 1);
 }
