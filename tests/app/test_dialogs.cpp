@@ -118,3 +118,19 @@ TEST_F(DesktopDialogs, TheSearchBoxAndTheMessageBoxesAreChinese)
     EXPECT_TRUE(texts.contains(u8s("确定"))) << texts.join(u'|').toStdString();
     EXPECT_EQ(EnglishWords(texts, {}), QStringList()) << texts.join(u'|').toStdString();
 }
+
+TEST_F(DesktopDialogs, APagesAlertInTheDotaPaneIsTheToolsOwnBox)
+{
+    form->findChild<QAction *>(QStringLiteral("dotanew"))->trigger();
+    WebPane *pane = form->WebBrowser2;
+    ASSERT_TRUE(WaitFor([&] { return pane->EngineStarted() && !pane->Loading() && pane->focusProxy(); }, 20000));
+    int alerts = 0;
+    QObject::connect(pane, &WebPane::AlertShown, [&] { ++alerts; });
+    const QStringList texts = ReadDialogs([&] {
+        QTest::keyClick(pane->focusProxy(), Qt::Key_Shift);  // the user's press lets one box show
+        pane->page()->runJavaScript(u8s("alert('胜者')"));
+        WaitFor([&] { return alerts > 0; }, 10000);
+    }, QStringLiteral("dialog-alert.png"), "QMessageBox");
+    EXPECT_TRUE(texts.contains(u8s("胜者")) && texts.contains(u8s("确定"))) << texts.join(u'|').toStdString();
+    EXPECT_EQ(EnglishWords(texts, {}), QStringList()) << texts.join(u'|').toStdString();
+}
