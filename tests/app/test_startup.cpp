@@ -72,6 +72,19 @@ TEST(Startup, TerminatedLikeClosedThePageFilesGo)
 }
 #endif
 
+#ifdef Q_OS_LINUX
+// The web engine's helper processes that process `pid` has started so far.
+static int EngineProcesses(const QString &pid = u8s("self"))
+{
+    int n = 0;
+    for (const QString &task : QDir(u8s("/proc/%1/task").arg(pid)).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        for (const QByteArray &child : ReadBytes(u8s("/proc/%1/task/%2/children").arg(pid, task)).split(' '))
+            n += !child.trimmed().isEmpty() && ReadBytes(u8s("/proc/%1/cmdline").arg(QString::fromLatin1(child.trimmed()))).contains("QtWebEngineProcess");
+    return n;
+}
+
+#endif
+
 #ifdef Q_OS_UNIX
 // The real program, started on `env` (the test's own, with the page folder and
 // whatever else is named).
@@ -168,6 +181,9 @@ TEST(Startup, TheCacheFolderTheToolMadeGoesWithItsPageFiles)
     EXPECT_EQ(FilesBelow(cache), QStringList{u8s("notes.txt")});
 }
 
+#endif
+
+#ifdef Q_OS_LINUX
 // A private X server, for what only a real display shows.
 class XServer {
 public:
@@ -176,6 +192,7 @@ public:
         const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
         if (xvfb.isEmpty())
             return;
+        m_server.setStandardErrorFile(QProcess::nullDevice());
         m_server.start(xvfb, {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
                               QStringLiteral("1600x1000x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
         if (m_server.waitForStarted(5000) && WaitFor([&] { return m_server.canReadLine(); }, 10000))
@@ -199,39 +216,33 @@ TEST(Startup, OneWindowMappedOnceOnARealXServer)
     if (x.display.isEmpty() || xev.isEmpty())
         GTEST_SKIP() << "needs Xvfb and xev (packages xvfb, x11-utils)";
     // Every window put on the screen (mapped) at the top level, as the X server tells it.
+    // Line by line (stdbuf): into a pipe xev would hold its lines back.
     QProcess watch;
-    watch.start(xev, {QStringLiteral("-display"), x.display, QStringLiteral("-root"), QStringLiteral("-event"),
-                      QStringLiteral("substructure")});
+    watch.start(QStandardPaths::findExecutable(QStringLiteral("stdbuf")),
+                {QStringLiteral("-oL"), xev, QStringLiteral("-display"), x.display, QStringLiteral("-root"),
+                 QStringLiteral("-event"), QStringLiteral("substructure")});
     ASSERT_TRUE(watch.waitForStarted(5000));
     QThread::msleep(500);  // it listens
     QTemporaryDir pages;
     QProcess tool;
-    StartTool(tool, {{u8s("DISPLAY"), x.display}, {u8s("QT_QPA_PLATFORM"), u8s("xcb")}, {u8s("QUILLMARK_PAGE_DIR"), pages.path()}});
+    // As a user starts it: the web engine draws with the graphics card (here Mesa's
+    // software OpenGL), not with the tests' --disable-gpu.
+    StartTool(tool, {{u8s("DISPLAY"), x.display}, {u8s("QT_QPA_PLATFORM"), u8s("xcb")}, {u8s("QUILLMARK_PAGE_DIR"), pages.path()},
+                     {u8s("QTWEBENGINE_CHROMIUM_FLAGS"), QString()}});
     ASSERT_TRUE(WindowAnswers(pages.path()));
-    QThread::msleep(4000);  // the web engine up, the panes' first documents in
-    QByteArray events;
-    WaitFor([&] { return (events += watch.readAllStandardOutput()).contains("MapNotify"); }, 5000);
-    QThread::msleep(500);
-    events += watch.readAllStandardOutput();
+    // The web engine up (its helper processes run), its surfaces in the window.
+    EXPECT_TRUE(WaitFor([&] { return EngineProcesses(QString::number(tool.processId())) > 0; }, 30000));
+    Idle(2000);  // the pipes read meanwhile: a program whose output is not read stalls
+    QByteArray events = watch.readAllStandardOutput();
     EndTool(tool);
     watch.kill();
     watch.waitForFinished(5000);
-    EXPECT_EQ(events.count("MapNotify"), 1);
-    EXPECT_EQ(events.count("UnmapNotify"), 0) << "the window blinked";
+    EXPECT_EQ(events.count("\nMapNotify"), 1);
+    EXPECT_EQ(events.count("\nUnmapNotify"), 0) << "the window blinked";
 }
 #endif
 
 #ifdef Q_OS_LINUX
-// The web engine's helper processes that this process has started so far.
-static int EngineProcesses()
-{
-    int n = 0;
-    for (const QString &task : QDir(u8s("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
-        for (const QByteArray &pid : ReadBytes(u8s("/proc/self/task/%1/children").arg(task)).split(' '))
-            n += !pid.trimmed().isEmpty() && ReadBytes(u8s("/proc/%1/cmdline").arg(QString::fromLatin1(pid.trimmed()))).contains("QtWebEngineProcess");
-    return n;
-}
-
 TEST(Startup, TheWindowPaintsBeforeTheWebEngineStartsThenTheEngineStartsByItself)
 {
     TestWindow w(false);
