@@ -31,6 +31,7 @@ void FigureDownload();
 void FigureMemory();
 void FigureIdle(int seconds);
 void FigureLocal();
+void FigureLibrary();
 void FigureText();
 // Child processes of the start-up figure: print "SHOWN" when the window is up.
 int StartupChild(bool bare);

@@ -7,7 +7,7 @@
 //   bench_all                  the whole table (about two minutes)
 //   bench_all --idle-seconds N the idle figure over N seconds instead of 30
 //   bench_all --figure NAME    one figure's rows (listing, dotaclick, download,
-//                              memory, idle, local, text)
+//                              memory, idle, local, library, text)
 #include "bench/bench.h"
 
 #include <QApplication>
@@ -222,6 +222,8 @@ int main(int argc, char **argv)
             FigureIdle(idleSeconds);
         else if (name == u"local")
             FigureLocal();
+        else if (name == u"library")
+            FigureLibrary();
         else if (name == u"text")
             FigureText();
         else if (name == u"startup")
@@ -252,6 +254,7 @@ int main(int argc, char **argv)
     figure("idle", "idle CPU", (idleSeconds + 60) * 1000);
     figure("text", "HtmlToText and listing parsers", 120 * 1000);
     figure("local", "local replay listing", 120 * 1000);
+    figure("library", "local library of 10,000 replays", 300 * 1000);
     printTable(rows, idleSeconds);
     return 0;
 }

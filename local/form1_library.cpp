@@ -17,9 +17,10 @@
 namespace {
 constexpr int kStatusShownMs = 6000;
 
-QTreeWidgetItem *rowItem(const LibraryRow &row)
+QTreeWidgetItem *rowItem(const LibraryRow &row, int index)
 {
     auto *item = new QTreeWidgetItem;
+    item->setText(0, QString::number(index));  // the rows counted from 0
     item->setText(1, row.cells.matchup);
     item->setText(2, row.cells.players);
     item->setText(3, row.cells.map);
@@ -69,15 +70,15 @@ void Form1::bindLibraryRows(bool reset, const QList<ListEdit> &edits)
         QStringList paths;
         paths.reserve(rows.size());
         for (int i = 0; i < rows.size(); ++i) {
-            items.append(rowItem(rows.at(i)));
+            items.append(rowItem(rows.at(i), i));
             paths.append(m_library->PathOf(i));
         }
         ListView1->addTopLevelItems(items);
         List1->addItems(paths);
-        firstMoved = 0;
     }
     for (const ListEdit &e : edits) {
-        firstMoved = qMin(firstMoved, e.index);
+        if (e.kind != ListEdit::Change)
+            firstMoved = qMin(firstMoved, e.index);
         // LastItemIndex counts from 1 and names the row shown in the pane.
         const int shown = LastItemIndex - 1;
         switch (e.kind) {
@@ -90,7 +91,7 @@ void Form1::bindLibraryRows(bool reset, const QList<ListEdit> &edits)
                 --LastItemIndex;
             break;
         case ListEdit::Insert:
-            ListView1->insertTopLevelItem(e.index, rowItem(rows.at(e.row)));
+            ListView1->insertTopLevelItem(e.index, rowItem(rows.at(e.row), e.index));
             List1->insertItem(e.index, m_library->PathOf(e.row));
             if (LastItemIndex > 0 && e.index <= shown)
                 ++LastItemIndex;
@@ -107,7 +108,7 @@ void Form1::bindLibraryRows(bool reset, const QList<ListEdit> &edits)
         }
         }
     }
-    // The first column counts the rows from 0.
+    // The rows below a row put in or taken out are counted anew.
     for (int i = firstMoved; i < ListView1->topLevelItemCount(); ++i)
         ListView1->topLevelItem(i)->setText(0, QString::number(i));
 }

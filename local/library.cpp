@@ -115,6 +115,7 @@ public:
         batch.total = int(todo.size());
         QElapsedTimer sinceHanded;
         sinceHanded.start();
+        int handed = 0;
         for (const Todo &t : std::as_const(todo)) {
             if (cancelled)
                 return;
@@ -141,9 +142,12 @@ public:
                 if (!saved.isEmpty())
                     batch.saved << saved;
             }
-            if (batch.records.size() >= kLibraryBatch || sinceHanded.elapsed() >= 250) {
+            // The first rows soon, then fewer, larger batches: each one costs the
+            // window a pass over the whole list.
+            if (sinceHanded.elapsed() >= (handed == 0 ? 250 : 1000)) {
                 hand(folder, batch);
                 sinceHanded.restart();
+                ++handed;
             }
         }
         batch.last = true;
@@ -230,7 +234,7 @@ void LocalLibrary::start(const QString &gameFolder, const QString &search, bool 
     m_gameFolder = gameFolder;
     m_folder = replayFolderOf(gameFolder);
     m_search = ParseLibrarySearch(search);
-    m_searchTexts.clear();
+    m_cells.clear();
     m_records.clear();
     m_done = m_total = 0;
     if (!m_watcher.directories().isEmpty())
@@ -273,7 +277,7 @@ QString LocalLibrary::PathOf(int row) const
 {
     if (row < 0 || row >= m_rows.size() || m_folder.isEmpty())
         return {};
-    return QDir(m_folder).filePath(m_rows.at(row).name);
+    return m_folder + u'/' + m_rows.at(row).name;
 }
 
 void LocalLibrary::requestScan(bool reset)
@@ -310,11 +314,11 @@ void LocalLibrary::onBatch(const LibraryBatch &batch)
         return;  // a look at the folder shown before
     for (const QString &name : batch.removed) {
         m_records.remove(name);
-        m_searchTexts.remove(name);
+        m_cells.remove(name);
     }
     for (const ReplayRecord &r : batch.records) {
         m_records.insert(r.name, r);
-        m_searchTexts.remove(r.name);
+        m_cells.remove(r.name);
     }
     // The index's own trouble when there is any; what the window's read found otherwise.
     if (batch.problem != IndexProblem::None)
@@ -339,7 +343,7 @@ void LocalLibrary::onBatch(const LibraryBatch &batch)
 
 void LocalLibrary::refresh(bool reset)
 {
-    QList<LibraryRow> next = LibraryRows(m_records, m_search, m_searchTexts);
+    QList<LibraryRow> next = LibraryRows(m_records, m_search, m_cells);
     if (reset) {
         m_rows = std::move(next);
         emit RowsReset();

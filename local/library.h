@@ -24,8 +24,6 @@ constexpr int kLibraryPollMs = 250;
 // An unreadable file written this recently may be one whose writer paused: it is
 // looked at again instead of being listed as unreadable.
 constexpr int kLibraryGraceMs = 5000;
-// Records read before the reader thread hands them to the list and the index.
-constexpr int kLibraryBatch = 400;
 
 // What the reader thread found in one look at the folder.
 struct LibraryBatch {
@@ -94,7 +92,7 @@ private:
     QString m_folder;            // canonical path of the replay folder; empty when there is none
     quint64 m_generation = 0;
     QHash<QString, ReplayRecord> m_records;
-    QHash<QString, QString> m_searchTexts;
+    QHash<QString, LocalReplayRow> m_cells;  // row cells of single copies, by file name
     LibrarySearch m_search;
     QList<LibraryRow> m_rows;
     QString m_status;

@@ -29,7 +29,7 @@ bool sameRow(const LibraryRow &a, const LibraryRow &b)
 } // namespace
 
 QList<LibraryRow> LibraryRows(const QHash<QString, ReplayRecord> &records, const LibrarySearch &search,
-                              QHash<QString, QString> &searchTexts)
+                              QHash<QString, LocalReplayRow> &cells)
 {
     struct Group {
         const ReplayRecord *best = nullptr;
@@ -38,15 +38,8 @@ QList<LibraryRow> LibraryRows(const QHash<QString, ReplayRecord> &records, const
     QHash<QString, Group> groups;
     groups.reserve(records.size());
     for (const ReplayRecord &r : records) {
-        if (!search.empty()) {
-            if (!r.readable)
-                continue;
-            auto text = searchTexts.find(r.name);
-            if (text == searchTexts.end())
-                text = searchTexts.insert(r.name, LibrarySearchText(r));
-            if (!MatchesLibrarySearch(r, *text, search))
-                continue;
-        }
+        if (!search.empty() && (!r.readable || !MatchesLibrarySearch(r, search)))
+            continue;
         Group &g = groups[r.gameKey.isEmpty() ? QStringLiteral("\x01") + r.name : r.gameKey];
         ++g.copies;
         if (!g.best || better(r, *g.best))
@@ -54,8 +47,17 @@ QList<LibraryRow> LibraryRows(const QHash<QString, ReplayRecord> &records, const
     }
     QList<LibraryRow> rows;
     rows.reserve(groups.size());
-    for (auto g = groups.cbegin(); g != groups.cend(); ++g)
-        rows.append({g.key(), g->best->name, g->best->modifiedMs, g->copies, LocalReplayRowOf(*g->best, g->copies)});
+    for (auto g = groups.cbegin(); g != groups.cend(); ++g) {
+        const ReplayRecord &best = *g->best;
+        if (g->copies > 1) {
+            rows.append({g.key(), best.name, best.modifiedMs, g->copies, LocalReplayRowOf(best, g->copies)});
+            continue;
+        }
+        auto cell = cells.constFind(best.name);
+        if (cell == cells.cend())
+            cell = cells.insert(best.name, LocalReplayRowOf(best, 1));
+        rows.append({g.key(), best.name, best.modifiedMs, 1, *cell});
+    }
     std::sort(rows.begin(), rows.end(), newerFirst);
     return rows;
 }

@@ -21,10 +21,10 @@ struct LibraryRow {
 // Rows of `records` that match `search`: one per game key (unreadable files each
 // their own), showing the copy with the longest game (then the larger file, then
 // the first name), ordered by that copy's modified time, newest first, then by
-// name (letter case aside, then exactly). `searchTexts` caches
-// LibrarySearchText per file name; missing ones are added.
+// name (letter case aside, then exactly). `cells` caches the cells of a
+// single copy per file name; missing ones are added.
 QList<LibraryRow> LibraryRows(const QHash<QString, ReplayRecord> &records, const LibrarySearch &search,
-                              QHash<QString, QString> &searchTexts);
+                              QHash<QString, LocalReplayRow> &cells);
 
 struct ListEdit {
     enum Kind { Remove, Insert, Change } kind;

@@ -1,5 +1,7 @@
 #include "local/librarysearch.h"
 
+#include <algorithm>
+
 namespace {
 bool isVs(const QString &word)
 {
@@ -57,17 +59,12 @@ LibrarySearch ParseLibrarySearch(const QString &input)
             }
         }
         if (!isVs(split.at(i)))  // "Sky VS Moon": both players, as the list writes them
-            s.words << split.at(i).toCaseFolded();
+            s.words.append({split.at(i), RaceOfWord(split.at(i))});
     }
     return s;
 }
 
-QString LibrarySearchText(const ReplayRecord &record)
-{
-    return (record.names + u'\n' + record.map + u'\n' + record.gameName + u'\n' + record.chat).toCaseFolded();
-}
-
-bool MatchesLibrarySearch(const ReplayRecord &record, const QString &text, const LibrarySearch &search)
+bool MatchesLibrarySearch(const ReplayRecord &record, const LibrarySearch &search)
 {
     if (!search.matchups.isEmpty()) {
         const QStringList teams = record.teamRaces.split(u'|');
@@ -75,14 +72,15 @@ bool MatchesLibrarySearch(const ReplayRecord &record, const QString &text, const
             if (!hasMatchup(teams, m.first, m.second))
                 return false;
     }
-    for (const QString &word : search.words) {
-        const QChar race = RaceOfWord(word);
-        if (!race.isNull() && record.teamRaces.contains(race))
+    for (const LibrarySearch::Word &word : search.words) {
+        if (!word.race.isNull() && record.teamRaces.contains(word.race))
             continue;
         // A single letter is a race and nothing else: "o" is in nearly every name.
-        if (word.size() == 1 && !race.isNull())
+        if (word.text.size() == 1 && !word.race.isNull())
             return false;
-        if (!text.contains(word))
+        const QString *fields[] = {&record.names, &record.map, &record.gameName, &record.chat};
+        if (std::none_of(std::begin(fields), std::end(fields),
+                         [&](const QString *f) { return f->contains(word.text, Qt::CaseInsensitive); }))
             return false;
     }
     return true;

@@ -14,7 +14,11 @@
 #include <QStringList>
 
 struct LibrarySearch {
-    QStringList words;                   // case-folded; race words as typed
+    struct Word {
+        QString text;
+        QChar race;  // the race it names, or null
+    };
+    QList<Word> words;
     QList<QPair<QChar, QChar>> matchups; // race letters of the two sides
     bool empty() const { return words.isEmpty() && matchups.isEmpty(); }
 };
@@ -24,8 +28,4 @@ LibrarySearch ParseLibrarySearch(const QString &input);
 // The race letter a word names ("人族", "h", "H" -> 'H'), or a null QChar.
 QChar RaceOfWord(const QString &word);
 
-// The text the words are looked for in: names, map, game name and chat, case-folded.
-QString LibrarySearchText(const ReplayRecord &record);
-
-// `text` is LibrarySearchText(record), made once by the caller.
-bool MatchesLibrarySearch(const ReplayRecord &record, const QString &text, const LibrarySearch &search);
+bool MatchesLibrarySearch(const ReplayRecord &record, const LibrarySearch &search);

@@ -82,6 +82,10 @@ LocalReplayRow LocalReplayRowOf(const ReplayRecord &record, int copies)
     if (copies > 1)
         row.players += QStringLiteral("（%1 份）").arg(copies);
     row.map = ListCellText(record.map);
-    row.time = QDateTime::fromMSecsSinceEpoch(record.modifiedMs).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+    // "yyyy-MM-dd HH:mm", written out: a format parsed per row costs the long list dear.
+    const QDateTime t = QDateTime::fromMSecsSinceEpoch(record.modifiedMs);
+    const QDate d = t.date();
+    const QTime h = t.time();
+    row.time = QString::asprintf("%04d-%02d-%02d %02d:%02d", d.year(), d.month(), d.day(), h.hour(), h.minute());
     return row;
 }
