@@ -3,6 +3,7 @@
 // which is the loading banner below the list.
 #include "app/form1.h"
 
+#include "download/gamepath.h"
 #include "local/library.h"
 #include "web/siteconfig.h"
 
@@ -48,9 +49,10 @@ LocalLibrary *Form1::Library()
             Frame3->hide();
     });
     // A game path set later serves the copies of LastReplay.w3g too.
-    connect(Text7, &QLineEdit::textChanged, this, [this] {
-        if (m_library->AutoSave() && !GameFolder.isEmpty())
-            m_library->SetAutoSave(true, GameFolder);
+    // (Text7 changes before GameFolder follows it.)
+    connect(Text7, &QLineEdit::textChanged, this, [this](const QString &gamePath) {
+        if (m_library->AutoSave() && !GameFolderOf(gamePath).isEmpty())
+            m_library->SetAutoSave(true, GameFolderOf(gamePath));
     });
     return m_library;
 }

@@ -267,8 +267,8 @@ void LocalLibrary::Search(const QString &words)
 void LocalLibrary::SetAutoSave(bool on, const QString &gameFolder)
 {
     m_autoSave->store(on);
-    if (on && m_folder.isEmpty() && !gameFolder.isEmpty())
-        start(gameFolder, QString(), true);
+    if (on && !gameFolder.isEmpty() && (gameFolder != m_gameFolder || m_folder.isEmpty()))
+        start(gameFolder, QString(), true);  // another game folder, or its replay folder made since
     else if (on)
         requestScan(false);
 }

@@ -56,7 +56,8 @@ public:
     // Filters the rows shown by `words` (empty: all), from the records held.
     void Search(const QString &words);
     // Copies of each new LastReplay.w3g; while on, the folder is watched even
-    // when the list shows something else (`gameFolder` empty: the one open).
+    // when the list shows something else. A `gameFolder` other than the one
+    // open is opened (empty: the one open).
     void SetAutoSave(bool on, const QString &gameFolder = QString());
     bool AutoSave() const { return m_autoSave->load(); }
 

@@ -359,3 +359,27 @@ TEST(AutoSaveSetting, RememberedBesideTheSitesKeepingTheFile)
     ASSERT_TRUE(SaveAutoSave(ini, false));
     EXPECT_FALSE(ConfiguredAutoSave(ini));
 }
+
+TEST_F(Library, FollowsNoLinkOutOfTheReplayFolder)
+{
+    putThree();
+    QTemporaryDir outside;
+    WriteBytes(outside.filePath(QStringLiteral("far.w3g")), kSkyMoonLonger);
+    ASSERT_TRUE(QFile::link(outside.filePath(QStringLiteral("far.w3g")), replay(u8s("out.w3g"))));
+    ASSERT_TRUE(QFile::link(replay(u8s("b.w3g")), replay(u8s("in.w3g"))));
+    LocalLibrary lib;
+    EXPECT_EQ(open(lib), (QStringList{u8s("Fly & TH000 VS Lyn & Ted"), u8s("Grubby VS 月神（2 份）"), u8s("Sky VS Moon")}));
+    EXPECT_EQ(lib.FileReads(), 4);  // the link out is not read
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("look"));
+    db.setDatabaseName(DefaultIndexPath());
+    ASSERT_TRUE(db.open());
+    QSqlQuery q(QStringLiteral("SELECT path FROM folders UNION ALL SELECT name FROM replays ORDER BY 1"), db);
+    QStringList kept;
+    while (q.next())
+        kept << q.value(0).toString();
+    EXPECT_EQ(kept, (QStringList{QFileInfo(game.filePath(QStringLiteral("replay"))).canonicalFilePath(), u8s("a.w3g"), u8s("b.w3g"),
+                                 u8s("c.w3g"), u8s("in.w3g")}));
+    q = QSqlQuery();
+    db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(QStringLiteral("look"));
+}
