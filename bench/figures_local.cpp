@@ -35,6 +35,49 @@ struct TemporaryDataFolder {
         QStandardPaths::setTestModeEnabled(true);
     }
 };
+
+// The melee and DotA demo replays.
+QList<DemoReplayDescription> DemoGames()
+{
+    QList<DemoReplayDescription> games;
+    for (const DemoMeleeReplay &r : DemoData::instance().melee)
+        games << DemoReplayDescriptionOf(r);
+    for (const DemoDotaReplay &r : DemoData::instance().dota)
+        games << DemoReplayDescriptionOf(r);
+    return games;
+}
+
+// The window on a game folder, its game path set, and its "已下载录像" command.
+struct LocalWindow {
+    PageFiles pages;
+    QuietPlatform quiet;
+    Form1 form;
+    QAction *command;
+    LocalWindow(const DemoSite &site, const QString &pageDir, const QString &gameDir)
+        : pages(pageDir), form(site.roots(), &pages, quiet.platform()),
+          command(form.findChild<QAction *>(QStringLiteral("localreplays")))
+    {
+        form.Timer2->stop();
+        form.Timer4->stop();
+        form.show();
+        form.Text7->setText(QDir(gameDir).filePath(QStringLiteral("War3.exe")));
+        form.GameFolder = gameDir + QLatin1Char('/');
+    }
+    // The command, to its rows painted: milliseconds, or -1 when the rows are not `rows`.
+    double Open(int rows)
+    {
+        const auto start = BenchClock::now();
+        command->trigger();
+        QCoreApplication::processEvents();  // the rows painted
+        const double ms = MsSince(start);
+        if (form.ListView1->topLevelItemCount() != rows || !quiet.dialogs.messages.isEmpty()) {
+            std::fprintf(stderr, "listed %d rows\n", form.ListView1->topLevelItemCount());
+            return -1;
+        }
+        return ms;
+    }
+    bool Settle() { return SpinUntil([&] { return !form.Library()->Busy(); }, 600000); }
+};
 } // namespace
 
 void FigureLocal()
@@ -47,12 +90,9 @@ void FigureLocal()
     if (!site.ok() || !pageDir.isValid() || !gameDir.isValid())
         return;
 
-    // The demo replays, again and again, under time-prefixed names.
-    QList<QByteArray> replays;
-    for (const DemoMeleeReplay &r : DemoData::instance().melee)
-        replays << DemoReplayFile(r.id);
-    for (const DemoDotaReplay &r : DemoData::instance().dota)
-        replays << DemoReplayFile(r.id);
+    // The demo replays, again and again, under time-prefixed names; each its own
+    // game (its own random seed), or the copies of one game would be one row.
+    const QList<DemoReplayDescription> games = DemoGames();
     const QString folder = gameDir.filePath(QStringLiteral("replay"));
     QDir().mkpath(folder);
     QStringList paths;
@@ -64,7 +104,9 @@ void FigureLocal()
         QFile f(path);
         if (!f.open(QIODevice::WriteOnly))
             return;
-        const QByteArray &replay = replays.at(i % replays.size());
+        DemoReplayDescription d = games.at(i % games.size());
+        d.seed = quint32(i + 1);
+        const QByteArray replay = WriteDemoReplay(d);
         f.write(replay);
         f.flush();
         f.setFileTime(base.addSecs(i), QFileDevice::FileModificationTime);
@@ -72,31 +114,18 @@ void FigureLocal()
         paths << path;
     }
 
-    PageFiles pages(pageDir.path());
-    QuietPlatform quiet;
-    Form1 form(site.roots(), &pages, quiet.platform());
-    form.Timer2->stop();
-    form.Timer4->stop();
-    form.show();
-    form.Text7->setText(gameDir.filePath(QStringLiteral("War3.exe")));
-    form.GameFolder = gameDir.path() + QLatin1Char('/');
-    QAction *command = form.findChild<QAction *>(QStringLiteral("localreplays"));
+    LocalWindow w(site, pageDir.path(), gameDir.path());
     // The first open reads the files into the index; the rounds list from it.
-    command->trigger();
-    if (!SpinUntil([&] { return !form.Library()->Busy(); }, 60000))
+    w.command->trigger();
+    if (!w.Settle())
         return;
 
     double bestList = -1, bestRead = -1;
     for (int round = 0; round < kRounds; ++round) {
-        auto start = BenchClock::now();
-        command->trigger();
-        QCoreApplication::processEvents();  // the rows painted
-        const double list = MsSince(start);
-        if (form.ListView1->topLevelItemCount() != kFiles || !quiet.dialogs.messages.isEmpty()) {
-            std::fprintf(stderr, "listed %d rows\n", form.ListView1->topLevelItemCount());
+        const double list = w.Open(kFiles);
+        if (list < 0)
             return;
-        }
-        start = BenchClock::now();
+        auto start = BenchClock::now();
         qint64 read = 0;
         for (const QString &path : std::as_const(paths)) {
             QFile f(path);
@@ -125,11 +154,7 @@ void FigureLibrary()
 
     // Real replay files from the demo writer, each its own game (its own random
     // seed), a few KB each: the melee and DotA demo replays over and over.
-    QList<DemoReplayDescription> games;
-    for (const DemoMeleeReplay &r : DemoData::instance().melee)
-        games << DemoReplayDescriptionOf(r);
-    for (const DemoDotaReplay &r : DemoData::instance().dota)
-        games << DemoReplayDescriptionOf(r);
+    const QList<DemoReplayDescription> games = DemoGames();
     const QString folder = gameDir.filePath(QStringLiteral("replay"));
     QDir().mkpath(folder);
     qint64 bytes = 0;
@@ -149,7 +174,7 @@ void FigureLibrary()
         bytes += replay.size();
         paths << path;
     }
-    const QString gameFolder = gameDir.path() + QLatin1Char('/');
+    const QString gameFolder = gameDir.path() + QLatin1Char('/');  // for the library alone
 
     // Reading the same files whole, the least the first index must do.
     auto start = BenchClock::now();
@@ -180,33 +205,20 @@ void FigureLibrary()
              QStringLiteral("—"), -1});
 
     // The second open in the window: the command to its rows painted.
-    PageFiles pages(pageDir.path());
-    QuietPlatform quiet;
-    Form1 form(site.roots(), &pages, quiet.platform());
-    form.Timer2->stop();
-    form.Timer4->stop();
-    form.show();
-    form.Text7->setText(gameDir.filePath(QStringLiteral("War3.exe")));
-    form.GameFolder = gameFolder;
-    QAction *command = form.findChild<QAction *>(QStringLiteral("localreplays"));
+    LocalWindow w(site, pageDir.path(), gameDir.path());
     double openMs = -1;
     for (int round = 0; round < 3; ++round) {
-        start = BenchClock::now();
-        command->trigger();
-        QCoreApplication::processEvents();  // the rows painted
-        const double ms = MsSince(start);
-        if (form.ListView1->topLevelItemCount() != kFiles) {
-            std::fprintf(stderr, "listed %d rows\n", form.ListView1->topLevelItemCount());
+        const double ms = w.Open(kFiles);
+        if (ms < 0)
             return;
-        }
         openMs = openMs < 0 ? ms : qMin(openMs, ms);
-        SpinUntil([&] { return !form.Library()->Busy(); }, 60000);
+        w.Settle();
     }
     EmitRow({QStringLiteral("local library: second open of %1 replays to rows painted (best of 3)").arg(kFiles),
              Ms(openMs), QStringLiteral("100 ms"), Ratio(openMs / 100.0), QStringLiteral("≤ 1.00×"), openMs <= 100.0 ? 1 : 0});
 
     // A search on the index: a player and a race; the first one builds the search text.
-    LocalLibrary *library = form.Library();
+    LocalLibrary *library = w.form.Library();
     double firstSearch = -1, search = -1;
     for (int round = 0; round < 3; ++round) {
         start = BenchClock::now();
