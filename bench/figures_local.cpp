@@ -23,6 +23,7 @@
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <cstdio>
+#include <ctime>
 
 namespace {
 // The index goes to a data folder of the figure's own: QStandardPaths' test mode
@@ -35,6 +36,14 @@ struct TemporaryDataFolder {
         QStandardPaths::setTestModeEnabled(true);
     }
 };
+
+// CPU time of the calling thread so far, in ms.
+double ThreadCpuMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return t.tv_sec * 1000.0 + t.tv_nsec / 1e6;
+}
 
 // The melee and DotA demo replays.
 QList<DemoReplayDescription> DemoGames()
@@ -204,35 +213,50 @@ void FigureLibrary()
              QString::number(readPerSecond, 'f', 0) + QStringLiteral("/s reading them whole"), Ratio(perSecond / readPerSecond),
              QStringLiteral("—"), -1});
 
-    // The second open in the window: the command to its rows painted.
-    LocalWindow w(site, pageDir.path(), gameDir.path());
-    double openMs = -1;
+    // The second open: a new window on the index the first one left, the command
+    // to its rows painted; also the window thread's CPU time for it, which a busy
+    // machine does not inflate.
+    double openMs = -1, openCpu = -1;
     for (int round = 0; round < 3; ++round) {
-        const double ms = w.Open(kFiles);
+        LocalWindow fresh(site, pageDir.path(), gameDir.path());
+        const double cpu = ThreadCpuMs();
+        const double ms = fresh.Open(kFiles);
         if (ms < 0)
             return;
+        const double used = ThreadCpuMs() - cpu;
         openMs = openMs < 0 ? ms : qMin(openMs, ms);
-        w.Settle();
+        openCpu = openCpu < 0 ? used : qMin(openCpu, used);
+        fresh.Settle();
     }
-    EmitRow({QStringLiteral("local library: second open of %1 replays to rows painted (best of 3)").arg(kFiles),
+    EmitRow({QStringLiteral("local library: second open of %1 replays (new window) to rows painted (best of 3)").arg(kFiles),
              Ms(openMs), QStringLiteral("100 ms"), Ratio(openMs / 100.0), QStringLiteral("≤ 1.00×"), openMs <= 100.0 ? 1 : 0});
+    EmitRow({QStringLiteral("  (the window thread's CPU time for it)"), Ms(openCpu), QStringLiteral("100 ms"), Ratio(openCpu / 100.0),
+             QStringLiteral("—"), -1});
 
-    // A search on the index: a player and a race; the first one builds the search text.
+    // A search on the index: a player and a race; the first one after the open.
+    LocalWindow w(site, pageDir.path(), gameDir.path());
+    if (w.Open(kFiles) < 0 || !w.Settle())
+        return;
     LocalLibrary *library = w.form.Library();
-    double firstSearch = -1, search = -1;
+    double firstSearch = -1, search = -1, firstCpu = -1;
     for (int round = 0; round < 3; ++round) {
+        const double cpu = ThreadCpuMs();
         start = BenchClock::now();
         library->Search(QStringLiteral("moon 暗夜精灵"));
         QCoreApplication::processEvents();
         const double ms = MsSince(start);
-        if (round == 0)
+        if (round == 0) {
             firstSearch = ms;
-        else
+            firstCpu = ThreadCpuMs() - cpu;
+        } else {
             search = search < 0 ? ms : qMin(search, ms);
+        }
     }
     const int found = int(library->Rows().size());
     EmitRow({QStringLiteral("local library: search \"moon 暗夜精灵\" in %1 replays, first (%2 found)").arg(kFiles).arg(found),
              Ms(firstSearch), QStringLiteral("20 ms"), Ratio(firstSearch / 20.0), QStringLiteral("≤ 1.00×"), firstSearch <= 20.0 ? 1 : 0});
+    EmitRow({QStringLiteral("  (the window thread's CPU time for it)"), Ms(firstCpu), QStringLiteral("20 ms"), Ratio(firstCpu / 20.0),
+             QStringLiteral("—"), -1});
     EmitRow({QStringLiteral("  (the same search again, best of 2)"), Ms(search), QStringLiteral("20 ms"), Ratio(search / 20.0),
              QStringLiteral("—"), -1});
 

@@ -3,8 +3,8 @@
 #include "catalogue/listingparser.h"
 #include "download/gamepath.h"
 
-#include <QDateTime>
 #include <algorithm>
+#include <ctime>
 
 namespace {
 // One line per name: a line break in a hostile name must not make two names.
@@ -82,10 +82,17 @@ LocalReplayRow LocalReplayRowOf(const ReplayRecord &record, int copies)
     if (copies > 1)
         row.players += QStringLiteral("（%1 份）").arg(copies);
     row.map = ListCellText(record.map);
-    // "yyyy-MM-dd HH:mm", written out: a format parsed per row costs the long list dear.
-    const QDateTime t = QDateTime::fromMSecsSinceEpoch(record.modifiedMs);
-    const QDate d = t.date();
-    const QTime h = t.time();
-    row.time = QString::asprintf("%04d-%02d-%02d %02d:%02d", d.year(), d.month(), d.day(), h.hour(), h.minute());
+    // "yyyy-MM-dd HH:mm" in local time, through the C library: QDateTime's local
+    // time costs twenty times as much, which a list of 10,000 replays feels.
+    const time_t seconds = time_t(record.modifiedMs / 1000 - (record.modifiedMs % 1000 < 0 ? 1 : 0));
+    tm local{};
+#ifdef Q_OS_WIN
+    const bool ok = localtime_s(&local, &seconds) == 0;
+#else
+    const bool ok = localtime_r(&seconds, &local) != nullptr;
+#endif
+    if (ok)
+        row.time = QString::asprintf("%04d-%02d-%02d %02d:%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                                     local.tm_hour, local.tm_min);
     return row;
 }
