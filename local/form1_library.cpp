@@ -31,6 +31,7 @@ LocalLibrary *Form1::Library()
     if (m_library)
         return m_library;
     m_library = new LocalLibrary(QString(), this);
+    m_library->Shown = [this] { return SiteMode == u"local"; };
     connect(m_library, &LocalLibrary::RowsReset, this, [this] { bindLibraryRows(true, {}); });
     connect(m_library, &LocalLibrary::RowsEdited, this,
             [this](const QList<ListEdit> &edits) { bindLibraryRows(false, edits); });

@@ -207,9 +207,11 @@ LocalLibrary::LocalLibrary(const QString &indexPath, QObject *parent)
     m_pollTimer.setInterval(kLibraryPollMs);
     // Where the system tells nothing of a folder's changes (some network folders).
     m_rescan.setInterval(10000);
-    connect(&m_debounce, &QTimer::timeout, this, [this] { requestScan(false); });
-    connect(&m_pollTimer, &QTimer::timeout, this, [this] { requestScan(false); });
-    connect(&m_rescan, &QTimer::timeout, this, [this] { requestScan(false); });
+    for (QTimer *timer : {&m_debounce, &m_pollTimer, &m_rescan})
+        connect(timer, &QTimer::timeout, this, [this] {
+            if (!sleepIfUnwanted())
+                requestScan(false);
+        });
     connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] { m_debounce.start(); });
     connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, [this] { m_debounce.start(); });
 }
@@ -365,6 +367,24 @@ void LocalLibrary::setStatus()
         return;
     m_status = text;
     emit StatusChanged(text);
+}
+
+bool LocalLibrary::sleepIfUnwanted()
+{
+    if (m_autoSave->load() || !Shown || Shown())
+        return false;
+    ++m_generation;  // a look still running is for nobody
+    m_scanning = m_scanDue = false;
+    m_debounce.stop();
+    m_pollTimer.stop();
+    m_rescan.stop();
+    if (!m_watcher.directories().isEmpty())
+        m_watcher.removePaths(m_watcher.directories());
+    if (!m_watcher.files().isEmpty())
+        m_watcher.removePaths(m_watcher.files());
+    m_folder.clear();
+    m_gameFolder.clear();
+    return true;
 }
 
 void LocalLibrary::watchLastReplay()

@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 
 // A file is read once its size and modified time have stayed the same this long
@@ -72,6 +73,10 @@ public:
     bool Busy() const { return m_scanning || m_scanDue || m_pollTimer.isActive() || m_debounce.isActive(); }
     QString ReplayFolder() const { return m_folder; }
 
+    // Whether the list shows the library now; when it says no and AutoSave() is
+    // off, the folder is no longer watched (until the next Open).
+    std::function<bool()> Shown;
+
 signals:
     void RowsReset();
     // Made in order on the rows shown before, they give Rows().
@@ -87,6 +92,7 @@ private:
     void refresh(bool reset);
     void setStatus();
     void watchLastReplay();
+    bool sleepIfUnwanted();
 
     QString m_indexPath;
     QString m_gameFolder;

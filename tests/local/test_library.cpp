@@ -383,3 +383,37 @@ TEST_F(Library, FollowsNoLinkOutOfTheReplayFolder)
     db = QSqlDatabase();
     QSqlDatabase::removeDatabase(QStringLiteral("look"));
 }
+
+TEST_F(Library, WatchesOnlyWhileShownOrKeepingLastReplay)
+{
+    putThree();
+    LocalLibrary lib;
+    bool shown = true;
+    lib.Shown = [&] { return shown; };
+    open(lib);
+    shown = false;  // another listing in the window
+    put(u8s("new.w3g"), kSkyMoonLonger, QDateTime::currentDateTime());
+    WaitUntil([] { return false; }, 1500);
+    EXPECT_EQ(lib.FileReads(), 3);
+    EXPECT_FALSE(lib.Busy());
+    shown = true;
+    EXPECT_EQ(open(lib).size(), 3);  // the new copy joins its game
+    EXPECT_EQ(lib.FileReads(), 4);
+}
+
+TEST(LibrarySearch, ChatWordsAndTheFieldsTheyAreLookedFor)
+{
+    ReplayRecord r;
+    r.readable = true;
+    r.names = u8s("Sky\nMoon");
+    r.map = u8s("(4)TwistedMeadows.w3x");
+    r.gameName = u8s("WCG 决赛");
+    r.chat = u8s("gl hf\nGG");
+    r.teamRaces = u8s("H|N");
+    const struct { const char *words; bool found; } cases[] = {
+        {"GL", true}, {"gg wcg", true}, {"决赛 moon", true}, {"meadows h", true}, {"matchup", false}, {"o", false}, {"人族 vs 暗夜", true},
+        {"暗夜精灵 VS 人族", true}, {"人族 VS 人族", false},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(MatchesLibrarySearch(r, ParseLibrarySearch(u8s(c.words))), c.found) << c.words;
+}
