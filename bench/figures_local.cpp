@@ -56,6 +56,52 @@ QList<DemoReplayDescription> DemoGames()
     return games;
 }
 
+// Writes `files` replays into `folder` under time-prefixed names, one second
+// apart in modified time: the melee and DotA demo replays over and over, real
+// files from the demo writer, each its own game (its own random seed), or the
+// copies of one game would be one row. `maxFiller` >= 0 bounds their filler.
+// Their paths (none on failure), their bytes added to `bytes`.
+QStringList WriteReplayFolder(const QString &folder, int files, qint64 maxFiller, qint64 *bytes)
+{
+    const QList<DemoReplayDescription> games = DemoGames();
+    QDir().mkpath(folder);
+    QStringList paths;
+    const QDateTime base = QDateTime::currentDateTime().addDays(-30);
+    for (int i = 0; i < files; ++i) {
+        const QString path = QDir(folder).filePath(
+            QStringLiteral("%1：%2：%3 _replay %4.w3g").arg(i / 3600).arg(i / 60 % 60).arg(i % 60).arg(i));
+        DemoReplayDescription d = games.at(i % games.size());
+        d.seed = quint32(i + 1);
+        if (maxFiller >= 0)
+            d.fillerBytes = qMin(d.fillerBytes, maxFiller);
+        const QByteArray replay = WriteDemoReplay(d);
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly) || f.write(replay) != replay.size())
+            return {};
+        f.flush();
+        f.setFileTime(base.addSecs(i), QFileDevice::FileModificationTime);
+        *bytes += replay.size();
+        paths << path;
+    }
+    return paths;
+}
+
+// A temporary data folder, the demo site, a page folder and a game folder whose
+// replay folder holds `files` replays (WriteReplayFolder).
+struct LocalBench {
+    TemporaryDataFolder data;
+    DemoSite site;
+    QTemporaryDir pageDir, gameDir;
+    qint64 bytes = 0;
+    QStringList paths;
+    LocalBench(int files, qint64 maxFiller)
+    {
+        if (site.ok() && pageDir.isValid() && gameDir.isValid())
+            paths = WriteReplayFolder(gameDir.filePath(QStringLiteral("replay")), files, maxFiller, &bytes);
+    }
+    bool ok() const { return !paths.isEmpty(); }
+};
+
 // The window on a game folder, its game path set, and its "已下载录像" command.
 struct LocalWindow {
     PageFiles pages;
@@ -93,37 +139,11 @@ void FigureLocal()
 {
     constexpr int kFiles = 1000;
     constexpr int kRounds = 3;
-    TemporaryDataFolder data;
-    DemoSite site;
-    QTemporaryDir pageDir, gameDir;
-    if (!site.ok() || !pageDir.isValid() || !gameDir.isValid())
+    LocalBench b(kFiles, -1);
+    if (!b.ok())
         return;
 
-    // The demo replays, again and again, under time-prefixed names; each its own
-    // game (its own random seed), or the copies of one game would be one row.
-    const QList<DemoReplayDescription> games = DemoGames();
-    const QString folder = gameDir.filePath(QStringLiteral("replay"));
-    QDir().mkpath(folder);
-    QStringList paths;
-    qint64 bytes = 0;
-    const QDateTime base = QDateTime::currentDateTime().addDays(-1);
-    for (int i = 0; i < kFiles; ++i) {
-        const QString path = QDir(folder).filePath(
-            QStringLiteral("%1：%2：%3 _replay %4.w3g").arg(i / 3600).arg(i / 60 % 60).arg(i % 60).arg(i));
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly))
-            return;
-        DemoReplayDescription d = games.at(i % games.size());
-        d.seed = quint32(i + 1);
-        const QByteArray replay = WriteDemoReplay(d);
-        f.write(replay);
-        f.flush();
-        f.setFileTime(base.addSecs(i), QFileDevice::FileModificationTime);
-        bytes += replay.size();
-        paths << path;
-    }
-
-    LocalWindow w(site, pageDir.path(), gameDir.path());
+    LocalWindow w(b.site, b.pageDir.path(), b.gameDir.path());
     // The first open reads the files into the index; the rounds list from it.
     w.command->trigger();
     if (!w.Settle())
@@ -136,7 +156,7 @@ void FigureLocal()
             return;
         auto start = BenchClock::now();
         qint64 read = 0;
-        for (const QString &path : std::as_const(paths)) {
+        for (const QString &path : std::as_const(b.paths)) {
             QFile f(path);
             if (f.open(QIODevice::ReadOnly))
                 read += f.read(4096).size();
@@ -147,7 +167,7 @@ void FigureLocal()
         bestList = bestList < 0 ? list : qMin(bestList, list);
         bestRead = bestRead < 0 ? readMs : qMin(bestRead, readMs);
     }
-    EmitRow({QStringLiteral("local replay list \"已下载录像\", %1 files (%2 MiB), from the index").arg(kFiles).arg(bytes / 1048576.0, 0, 'f', 1),
+    EmitRow({QStringLiteral("local replay list \"已下载录像\", %1 files (%2 MiB), from the index").arg(kFiles).arg(b.bytes / 1048576.0, 0, 'f', 1),
              Ms(bestList), Ms(bestRead) + QStringLiteral(" reading 4 KB of each"), Ratio(bestList / bestRead),
              QStringLiteral("—"), -1});
 }
@@ -155,40 +175,16 @@ void FigureLocal()
 void FigureLibrary()
 {
     constexpr int kFiles = 10000;
-    TemporaryDataFolder data;
-    DemoSite site;
-    QTemporaryDir pageDir, gameDir;
-    if (!site.ok() || !pageDir.isValid() || !gameDir.isValid())
+    // A few KB each.
+    LocalBench b(kFiles, 4096);
+    if (!b.ok())
         return;
-
-    // Real replay files from the demo writer, each its own game (its own random
-    // seed), a few KB each: the melee and DotA demo replays over and over.
-    const QList<DemoReplayDescription> games = DemoGames();
-    const QString folder = gameDir.filePath(QStringLiteral("replay"));
-    QDir().mkpath(folder);
-    qint64 bytes = 0;
-    QStringList paths;
-    const QDateTime base = QDateTime::currentDateTime().addDays(-30);
-    for (int i = 0; i < kFiles; ++i) {
-        DemoReplayDescription d = games.at(i % games.size());
-        d.seed = quint32(i + 1);
-        d.fillerBytes = qMin<qint64>(d.fillerBytes, 4096);
-        const QByteArray replay = WriteDemoReplay(d);
-        const QString path = QDir(folder).filePath(QStringLiteral("replay %1.w3g").arg(i));
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly) || f.write(replay) != replay.size())
-            return;
-        f.flush();
-        f.setFileTime(base.addSecs(i), QFileDevice::FileModificationTime);
-        bytes += replay.size();
-        paths << path;
-    }
-    const QString gameFolder = gameDir.path() + QLatin1Char('/');  // for the library alone
+    const QString gameFolder = b.gameDir.path() + QLatin1Char('/');  // for the library alone
 
     // Reading the same files whole, the least the first index must do.
     auto start = BenchClock::now();
     qint64 read = 0;
-    for (const QString &path : std::as_const(paths)) {
+    for (const QString &path : std::as_const(b.paths)) {
         QFile f(path);
         if (f.open(QIODevice::ReadOnly))
             read += f.readAll().size();
@@ -208,7 +204,7 @@ void FigureLibrary()
         indexMs = MsSince(start);
     }
     const double perSecond = kFiles / (indexMs / 1000.0), readPerSecond = kFiles / (readMs / 1000.0);
-    EmitRow({QStringLiteral("local library: first index of %1 replays (%2 MiB), replays per second").arg(kFiles).arg(bytes / 1048576.0, 0, 'f', 1),
+    EmitRow({QStringLiteral("local library: first index of %1 replays (%2 MiB), replays per second").arg(kFiles).arg(b.bytes / 1048576.0, 0, 'f', 1),
              QString::number(perSecond, 'f', 0) + QStringLiteral("/s"),
              QString::number(readPerSecond, 'f', 0) + QStringLiteral("/s reading them whole"), Ratio(perSecond / readPerSecond),
              QStringLiteral("—"), -1});
@@ -218,7 +214,7 @@ void FigureLibrary()
     // machine does not inflate.
     double openMs = -1, openCpu = -1;
     for (int round = 0; round < 3; ++round) {
-        LocalWindow fresh(site, pageDir.path(), gameDir.path());
+        LocalWindow fresh(b.site, b.pageDir.path(), b.gameDir.path());
         const double cpu = ThreadCpuMs();
         const double ms = fresh.Open(kFiles);
         if (ms < 0)
@@ -234,7 +230,7 @@ void FigureLibrary()
              QStringLiteral("—"), -1});
 
     // A search on the index: a player and a race; the first one after the open.
-    LocalWindow w(site, pageDir.path(), gameDir.path());
+    LocalWindow w(b.site, b.pageDir.path(), b.gameDir.path());
     if (w.Open(kFiles) < 0 || !w.Settle())
         return;
     LocalLibrary *library = w.form.Library();
@@ -263,6 +259,6 @@ void FigureLibrary()
     const QString db = DefaultIndexPath();
     const qint64 indexBytes = QFileInfo(db).size() + QFileInfo(db + QStringLiteral("-wal")).size();
     EmitRow({QStringLiteral("local library: index size per replay"), QString::number(indexBytes / double(kFiles), 'f', 0) + QStringLiteral(" B"),
-             QString::number(bytes / double(kFiles), 'f', 0) + QStringLiteral(" B per replay file"),
-             Ratio(indexBytes / double(bytes)), QStringLiteral("—"), -1});
+             QString::number(b.bytes / double(kFiles), 'f', 0) + QStringLiteral(" B per replay file"),
+             Ratio(indexBytes / double(b.bytes)), QStringLiteral("—"), -1});
 }
