@@ -4,6 +4,7 @@
 #include "app/layoutmath.h"
 #include "app/splitterbar.h"
 #include "app/webpane.h"
+#include "details/detailpane.h"
 #include "download/transfer.h"
 #include "platform/skin.h"
 
@@ -82,6 +83,7 @@ Form1::Form1(const SiteRoots &roots, PageFiles *pages, const Platform &platform,
     setObjectName(QStringLiteral("Form1"));
     buildControls();
     buildMenus();
+    m_details = std::make_unique<DetailPane>(*this);
 
     connect(Timer2, &QTimer::timeout, this, &Form1::Timer2_Timer);
     connect(Timer3, &QTimer::timeout, this, &Form1::Timer3_Timer);

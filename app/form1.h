@@ -11,6 +11,8 @@
 #include <QPointer>
 #include <QTime>
 
+#include <memory>
+
 class QAction;
 class QPoint;
 class QCheckBox;
@@ -32,6 +34,7 @@ class SplitterBar;
 class FileTransfer;
 class LocalLibrary;
 struct ListEdit;
+class DetailPane;
 
 inline const QString kDesignCaption = QStringLiteral("Quillmark 【Warcraft III】");
 inline const QString kProgramVersionText = QStringLiteral("1.4");
@@ -82,6 +85,8 @@ public:
     QCheckBox *Check1 = nullptr;
     QTreeWidget *ListView1 = nullptr;
     QList<QMovie *> ImageList1;  // 1: gold crown, 2: silver crown (animated)
+    // The crowns move one frame this often (their pictures say every 150 ms).
+    static constexpr int kCrownStepMs = 1500;
 
     // ---- state of the window (never saved) ----
     quint8 PageNumber = 0;
@@ -116,6 +121,7 @@ public:
     struct ListingLoad {
         bool fetched = false;   // the page arrived whole
         int added = 0;          // rows appended (rows already listed are skipped)
+        int newReplays = 0;     // of them, rows with a detail URL not listed before
     };
     ListingLoad LoadReplayList(const QString &url);
     void StartListing(const QString &siteMode, const QString &url);
@@ -154,10 +160,13 @@ public:
     // ---- replay details (details/form1_details.cpp, details/form1_dota.cpp) ----
     void ListView1_ItemClick();
     void ShowMeleeReplayDetail(const QString &page);
+    // An empty page (nothing arrived) is a detail that could not be fetched.
     void ShowDotaReplayDetail(const QString &page);
-    // Empties the detail pane and the three download fields (a detail that
-    // could not be fetched never shows the previous replay's details).
-    void ClearReplayDetail();
+    // The owner of the detail pane's controls and the download fields.
+    DetailPane &Details() const { return *m_details; }
+    // The address the map download fetches (Text9, escaped where the shown
+    // DotA address is not).
+    QString MapFetchUrl() const;
 
     // ---- download and playback (download/form1_download.cpp) ----
     void Command1_Click();
@@ -211,12 +220,18 @@ private:
     void buildMenus();
     void watchScrolling();
     bool LastRowInView() const;
+    // One step of the crowns in view: the next frame, their cells repainted.
+    void StepCrowns();
+    // The pane emptied and the user told that the replay's details could not be fetched.
+    void ReplayDetailNotFetched();
     QAction *menuCommand(QMenu *menu, const char *name, const QString &caption);
 
     SiteRoots m_roots;
     PageFiles *m_pages;
     Platform m_platform;
     QWidget *m_surface = nullptr;  // the window's own surface (client area)
+    std::unique_ptr<DetailPane> m_details;
+    QTimer *m_crownClock = nullptr;  // steps the crowns; off while the window is minimised
     bool m_unloaded = false;
     bool m_announcementBusy = false;
     bool m_listingEnded = false;   // paging found the end of the current listing

@@ -241,27 +241,20 @@ void Form1::buildControls()
     Check1->setText(QStringLiteral("下载完马上播放录像"));
 
     // The crowns are animated; the list's icon delegate paints their current frame.
-    // A new frame repaints only the first cells of the rows in view that show that
-    // crown: the whole list, many times a second, would keep an idle window busy.
+    // Both step on one clock of their own, slower than the pictures' own rate:
+    // each step repaints the first cells of the rows in view that show a crown,
+    // and on an X server every repaint composes the whole window, its web panes
+    // included, so the pictures' rate would keep an idle window busy.
     for (const char *picture : {":/pictures/crown_gold.gif", ":/pictures/crown_silver.gif"}) {
         auto *movie = new QMovie(QLatin1String(picture), QByteArray(), this);
         movie->setCacheMode(QMovie::CacheAll);
-        const int number = int(ImageList1.size()) + 1;
-        connect(movie, &QMovie::frameChanged, ListView1, [this, number] {
-            QWidget *view = ListView1->viewport();
-            QRegion cells;
-            for (QTreeWidgetItem *item = ListView1->itemAt(0, 0); item; item = ListView1->itemBelow(item)) {
-                const QRect cell = ListView1->visualRect(ListView1->indexFromItem(item, 0));
-                if (cell.top() > view->height())
-                    break;
-                if (item->data(0, Qt::UserRole).toInt() == number)
-                    cells += cell;
-            }
-            view->update(cells);
-        });
-        movie->start();
+        movie->jumpToFrame(0);
         ImageList1.append(movie);
     }
+    m_crownClock = new QTimer(this);
+    m_crownClock->setInterval(kCrownStepMs);
+    connect(m_crownClock, &QTimer::timeout, this, &Form1::StepCrowns);
+    m_crownClock->start();
     ListView1->setItemDelegateForColumn(0, new RowIconDelegate(ImageList1, ListView1));
 
     // Later controls are drawn on top in Qt; the bar, the DotA pane and the
@@ -348,4 +341,25 @@ void Form1::buildMenus()
     QAction *autosave = menuCommand(local, "autosave", QStringLiteral("自动保存最近录像"));
     autosave->setCheckable(true);  // off until the settings file says otherwise
     connect(autosave, &QAction::triggered, this, &Form1::autosave_Click);
+}
+
+void Form1::StepCrowns()
+{
+    QWidget *view = ListView1->viewport();
+    QRegion cells;
+    for (QTreeWidgetItem *item = ListView1->itemAt(0, 0); item; item = ListView1->itemBelow(item)) {
+        const QRect cell = ListView1->visualRect(ListView1->indexFromItem(item, 0));
+        if (cell.top() > view->height())
+            break;
+        if (item->data(0, Qt::UserRole).toInt() > 0)
+            cells += cell;
+    }
+    if (cells.isEmpty())
+        return;  // no crown in view: nothing moves, nothing is painted
+    for (QMovie *movie : std::as_const(ImageList1)) {
+        const int next = movie->currentFrameNumber() + 1;
+        if (next >= movie->frameCount() || !movie->jumpToFrame(next))
+            movie->jumpToFrame(0);  // round again
+    }
+    view->update(cells);
 }

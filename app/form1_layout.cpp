@@ -9,7 +9,6 @@
 #include <QApplication>
 #include <QEvent>
 #include <QLabel>
-#include <QMovie>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -47,8 +46,10 @@ void Form1::changeEvent(QEvent *event)
     if (event->type() != QEvent::WindowStateChange)
         return;
     // Nobody sees the crowns of a minimised window: they rest meanwhile.
-    for (QMovie *picture : std::as_const(ImageList1))
-        picture->setPaused(isMinimized());
+    if (m_crownClock && isMinimized())
+        m_crownClock->stop();
+    else if (m_crownClock)
+        m_crownClock->start();
     if (!isMinimized())
         Form_Resize();
 }

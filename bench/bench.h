@@ -32,7 +32,12 @@ void FigureMemory();
 void FigureIdle(int seconds);
 void FigureLocal();
 void FigureLibrary();
+void FigureMinimap();
 void FigureText();
+void FigureReplay();
+// bench_all --replay-apm FILES: "file<TAB>player<TAB>APM" for every player, for
+// scripts/compare-apm.sh.
+int ReplayApm(const QStringList &paths);
 // Child processes of the start-up figure: print "SHOWN" when the window is up.
 int StartupChild(bool bare);
 

@@ -7,7 +7,8 @@
 //   bench_all                  the whole table (about two minutes)
 //   bench_all --idle-seconds N the idle figure over N seconds instead of 30
 //   bench_all --figure NAME    one figure's rows (listing, dotaclick, download,
-//                              memory, idle, local, library, text)
+//                              memory, idle, local, library, text, minimap, replay)
+//   bench_all --replay-apm FILES every player's APM of these replays
 #include "bench/bench.h"
 
 #include <QApplication>
@@ -102,11 +103,18 @@ QString cpuModel()
 }
 
 // Runs `bench_all args`; the rows it printed (a row "failed" when it printed none).
-QList<BenchRow> runChild(const QString &self, const QStringList &args, const QString &figure, int timeoutMs)
+// `platform`: the Qt platform the child runs on (empty: this process's own).
+QList<BenchRow> runChild(const QString &self, const QStringList &args, const QString &figure, int timeoutMs,
+                         const QString &platform = QString())
 {
     QProcess child;
     child.setProcessChannelMode(QProcess::SeparateChannels);
     child.setStandardErrorFile(QProcess::nullDevice());
+    if (!platform.isEmpty()) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
+        child.setProcessEnvironment(env);
+    }
     child.start(self, args);
     if (!child.waitForFinished(timeoutMs)) {
         child.kill();
@@ -201,6 +209,8 @@ int main(int argc, char **argv)
 
     if (args.size() == 2 && args[0] == u"--startup-child")
         return StartupChild(args[1] == u"bare");
+    if (!args.isEmpty() && args[0] == u"--replay-apm")
+        return ReplayApm(args.mid(1));
 
     int idleSeconds = 30;
     if (const qsizetype at = args.indexOf(QStringLiteral("--idle-seconds")); at >= 0 && at + 1 < args.size())
@@ -224,8 +234,12 @@ int main(int argc, char **argv)
             FigureLocal();
         else if (name == u"library")
             FigureLibrary();
+        else if (name == u"minimap")
+            FigureMinimap();
         else if (name == u"text")
             FigureText();
+        else if (name == u"replay")
+            FigureReplay();
         else if (name == u"startup")
             for (const BenchRow &row : startupRows(QCoreApplication::applicationFilePath()))
                 EmitRow(row);
@@ -245,6 +259,24 @@ int main(int argc, char **argv)
                                 QString::number(idleSeconds)},
                          QString::fromUtf8(label), timeoutMs);
     };
+    // Painting costs what it costs only on an X server: the display named, else a
+    // private Xvfb. Figures that paint at rest run there too.
+    const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("xvfb-run"));
+    auto onXServer = [&](const char *name, const char *label, int timeoutMs) {
+        QStringList args = {QStringLiteral("--figure"), QString::fromLatin1(name), QStringLiteral("--idle-seconds"),
+                            QString::number(idleSeconds)};
+        QString program = self;
+        if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+            if (xvfb.isEmpty()) {
+                std::fprintf(stderr, "no display and no xvfb-run (apt-get install xvfb): %s runs offscreen only\n", name);
+                return;
+            }
+            program = xvfb;
+            args = QStringList{QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 1600x1200x24"), self} + args;
+        }
+        std::fprintf(stderr, "running %s on an X server...\n", name);
+        rows += runChild(program, args, QString::fromUtf8(label) + QStringLiteral(", X server"), timeoutMs, QStringLiteral("xcb"));
+    };
     std::fprintf(stderr, "running startup...\n");
     rows += startupRows(self);
     figure("listing", "menu command to its 20 rows", 60 * 1000);
@@ -252,9 +284,12 @@ int main(int argc, char **argv)
     figure("download", "8 MiB map download", 120 * 1000);
     figure("memory", "resident memory after 20 pages", 120 * 1000);
     figure("idle", "idle CPU", (idleSeconds + 60) * 1000);
+    onXServer("idle", "idle CPU", (idleSeconds + 60) * 1000);
     figure("text", "HtmlToText and listing parsers", 120 * 1000);
     figure("local", "local replay listing", 120 * 1000);
     figure("library", "local library of 10,000 replays", 300 * 1000);
+    figure("minimap", "minimap of an 8 MiB map", 60 * 1000);
+    figure("replay", "replay reader", 240 * 1000);
     printTable(rows, idleSeconds);
     return 0;
 }

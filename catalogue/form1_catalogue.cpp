@@ -61,6 +61,8 @@ Form1::ListingLoad Form1::LoadReplayList(const QString &url)
         ListView1->addTopLevelItem(item);
         List1->addItem(row.detailUrl);
         ++load.added;
+        if (row.hasDetailUrl)
+            ++load.newReplays;
     }
     Timer2->start();
     return load;
@@ -77,7 +79,9 @@ void Form1::StartListing(const QString &siteMode, const QString &url)
     List1->clear();
     ListView1->clear();
     PageNumber = 1;
-    LastItemIndex = 0;  // row 1 of the new listing is another replay than row 1 before
+    // The new listing forgets the row shown: its row 1 is another replay than
+    // row 1 before, so its first click opens it rather than doing nothing.
+    LastItemIndex = 0;
     m_listingEnded = false;
     m_pageFailedAt = -1;
     m_scrolledDown = false;
@@ -267,6 +271,9 @@ void Form1::Timer2_Timer()
         return;
     }
     m_pageFailedAt = -1;
-    if (load.added == 0)
+    // A page without a replay not listed before is the end: a site that repeats
+    // its last page would otherwise be paged for good, the rows without a detail
+    // URL on it (listed again each time) looking new.
+    if (load.newReplays == 0)
         m_listingEnded = true;
 }

@@ -3,6 +3,7 @@
 
 #include "demo/demopages.h"
 #include "demo/demosite.h"
+#include "demo/mapwriter.h"
 #include "demo/replaywriter.h"
 #include "web/codepage.h"
 
@@ -10,6 +11,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMutex>
+#include <QMutexLocker>
 
 namespace {
 constexpr qint64 kKiB = 1024;
@@ -24,6 +27,7 @@ struct MapEntry {
     QString fileName;
     qint64 size = 0;
     bool dota = false;
+    DemoMapDescription map;
 };
 
 quint32 fnv1a(const QByteArray &bytes)
@@ -60,18 +64,31 @@ const QList<MapEntry> &mapTable()
         f.open(QIODevice::ReadOnly);
         const QJsonObject root = QJsonDocument::fromJson(f.readAll()).object();
         QList<MapEntry> out;
+        // The melee maps' minimaps in the data set's order (see DemoMapFile).
+        const DemoMinimap meleeMinimaps[] = {DemoMinimap::BlpJpeg, DemoMinimap::BlpPaletted, DemoMinimap::BlpPalettedAlpha,
+                                             DemoMinimap::BlpJpeg, DemoMinimap::BlpPaletted, DemoMinimap::TgaOnly};
+        qint64 k = 0;
         for (const auto &v : root.value(u"maps").toArray()) {
             const QJsonObject m = v.toObject();
             MapEntry e{m.value(u"short").toString(), m.value(u"file").toString()};
             e.size = 128 * kKiB + qint64(fnv1a(e.fileName.toUtf8()) % 40) * 64 * kKiB;
+            const QString name = m.value(u"name").toString();
+            const int seats = e.fileName.mid(1, 1).toInt();
+            e.map = {name, QStringLiteral("演示地图工坊"), QStringLiteral("Quillmark 演示对战地图：") + name,
+                     QStringLiteral("%1 人").arg(seats), seats, false,
+                     k < 6 ? meleeMinimaps[k] : DemoMinimap::BlpPalettedAlpha, e.size, quint32(k + 1)};
+            e.map.textsInStringTable = k >= 6;
+            ++k;
             out.append(e);
         }
-        qint64 k = 0;
+        k = 0;
         for (const auto &v : root.value(u"dotaMaps").toArray()) {
             const QJsonObject m = v.toObject();
             MapEntry e{m.value(u"folder").toString(), m.value(u"name").toString() + QStringLiteral(".w3x")};
             e.size = qMin(3 * kMiB + k++ * 5 * kMiB / 2, 8 * kMiB);  // 3, 5.5, 8 MiB
             e.dota = true;
+            e.map = {m.value(u"name").toString(), QStringLiteral("DotA 演示作者"), QStringLiteral("Quillmark 演示 DotA 地图"),
+                     QStringLiteral("5v5"), 12, true, DemoMinimap::BlpJpeg, e.size, quint32(100 + k)};
             out.append(e);
         }
         return out;
@@ -87,9 +104,21 @@ const MapEntry *findMap(const QString &folder, const QString &fileName, bool dot
     return nullptr;
 }
 
+// Written anew when asked for, the last few kept: the map host is asked for the
+// same map many times in a row (tests, benchmarks), from the demo site's thread.
 QByteArray mapBytes(const MapEntry &e)
 {
-    return DemoMapBytes(e.size, fnv1a((e.folder + u'/' + e.fileName).toUtf8()));
+    static QMutex mutex;
+    static QList<std::pair<const MapEntry *, QByteArray>> recent;
+    QMutexLocker lock(&mutex);
+    for (const auto &r : std::as_const(recent))
+        if (r.first == &e)
+            return r.second;
+    const QByteArray bytes = WriteDemoMap(e.map);
+    recent.prepend({&e, bytes});
+    if (recent.size() > 3)
+        recent.removeLast();
+    return bytes;
 }
 
 // "<folder>/<file>" of a path, each part percent-decoded from code page 936.

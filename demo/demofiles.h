@@ -19,8 +19,8 @@ struct DemoDotaMap {
 // The DotA maps of the data set, in its order.
 const QList<DemoDotaMap> &DemoDotaMaps();
 
-// A valid replay / map of exactly `size` bytes (at least the header), its filler
-// drawn from `seed`.
+// A valid replay / a file that passes the download's map check, of exactly `size`
+// bytes (at least the header), its filler drawn from `seed`: no archive inside.
 QByteArray DemoReplayBytes(qint64 size, quint32 seed);
 QByteArray DemoMapBytes(qint64 size, quint32 seed);
 
@@ -31,7 +31,17 @@ QByteArray DemoReplayFile(int id);
 // The map in `folder` named `fileName`: a melee map (folder = mapFolder(), file
 // e.g. "(2)古老之地.w3x", 128 KiB to 2.6 MiB) or a DotA map (folder and name +
 // ".w3x"; 3, 5.5 and 8 MiB, the last, "DotA Allstars v6.66", for benchmarks).
-// Empty when there is no such map.
+// Empty when there is no such map. Each is a real map (demo/mapwriter.h):
+//   melee: name = the data set's "name" ("TurtleRock"), author "演示地图工坊",
+//          description "Quillmark 演示对战地图：" + name, suggested players
+//          "<n> 人" and n player slots, n from the file's "(n)". Minimaps in the
+//          data set's order: TurtleRock BLP JPEG, LostTemple BLP paletted,
+//          TwistedMeadows BLP paletted with alpha, SecretValley BLP JPEG,
+//          EchoIsles BLP paletted, TerenasStand_LV only a TGA preview, 古老之地 BLP
+//          paletted with alpha and its name, author and description in war3map.wts.
+//   DotA:  name = the map's name, author "DotA 演示作者", description "Quillmark 演示
+//          DotA 地图", suggested players "5v5", 12 slots, BLP JPEG; name, author and
+//          description in war3map.wts.
 QByteArray DemoMapFile(const QString &folder, const QString &fileName);
 
 // Answers the file requests of one demo site, with Content-Length; nullopt for
@@ -46,6 +56,6 @@ QByteArray DemoMapFile(const QString &folder, const QString &fileName);
 //   /_files/nolength/<n>   a valid replay of n bytes without Content-Length
 //   /_files/htmlreplay     status 200 with an HTML page where a replay belongs
 //   /_files/replay/<n>     a valid replay of exactly n bytes
-//   /_files/map/<n>        a valid map of exactly n bytes
+//   /_files/map/<n>        n bytes that pass the download's map check (DemoMapBytes)
 // Sizes n are bounded to 64 MiB.
 std::optional<DemoResponse> DemoFileRoute(const DemoRequest &r, DemoFileSite site);

@@ -2,7 +2,6 @@
 #include "demo/replaywriter.h"
 
 #include "demo/demopages.h"
-#include "web/codepage.h"
 
 #include <QRegularExpression>
 #include <QtEndian>
@@ -35,14 +34,6 @@ public:
     }
 };
 
-QByteArray textBytes(const QString &s, bool codePage936)
-{
-    if (codePage936)
-        if (const auto narrow = codepage::toNarrow(s))
-            return *narrow;
-    return s.toUtf8();
-}
-
 int raceFlags(ReplayRace race)
 {
     switch (race) {
@@ -61,7 +52,6 @@ quint32 crc(const QByteArray &b)
     return quint32(crc32(0, reinterpret_cast<const Bytef *>(b.constData()), uInt(b.size())));
 }
 
-quint16 crcFold(quint32 c) { return quint16(c ^ (c >> 16)); }
 
 void playerRecord(Out &o, int recordId, int playerId, const QByteArray &name)
 {
@@ -70,6 +60,37 @@ void playerRecord(Out &o, int recordId, int playerId, const QByteArray &name)
     o.cString(name);
     o.u8(1);  // custom game: one byte of extra data
     o.u8(0);
+}
+
+void varint(QByteArray &out, quint64 v)
+{
+    do {
+        out.append(char((v & 0x7F) | (v > 0x7F ? 0x80 : 0)));
+        v >>= 7;
+    } while (v);
+}
+
+// One length-delimited protobuf field.
+void protoBytes(QByteArray &out, int field, const QByteArray &bytes)
+{
+    varint(out, quint64(field) << 3 | 2);
+    varint(out, quint64(bytes.size()));
+    out.append(bytes);
+}
+
+// From 1.32 on the classic records keep 15 bytes of a name (whole UTF-8
+// characters), the profile record behind them the whole BattleTag.
+constexpr int kClassicNameBytes = 15;
+constexpr int kFirstProfileVersion = 10032;
+
+QByteArray classicName(const QByteArray &name)
+{
+    if (name.size() <= kClassicNameBytes)
+        return name;
+    qsizetype n = kClassicNameBytes;
+    while (n > 0 && (quint8(name[n]) & 0xC0) == 0x80)
+        --n;  // not through a character
+    return name.first(n);
 }
 
 // The decompressed stream: opening records, slot table, time timeSlots, leave records.
@@ -83,15 +104,17 @@ QByteArray gameData(const DemoReplayDescription &d)
         if (host < 0 && !d.players.at(i).computer)
             host = i;
     }
-    const auto name = [&](int i) { return textBytes(d.players.at(i).name, d.codePage936); };
+    const bool profiles = d.version >= kFirstProfileVersion;
+    const auto fullName = [&](int i) { return EncodeReplayText(d.players.at(i).name, d.version); };
+    const auto name = [&](int i) { return profiles ? classicName(fullName(i)) : fullName(i); };
     const QByteArray hostName = host >= 0 ? name(host) : QByteArray();
 
     o.u32(0x110);
     playerRecord(o, 0x00, host >= 0 ? ids.at(host) : 1, hostName);
-    o.cString(textBytes(d.gameName, d.codePage936));
+    o.cString(EncodeReplayText(d.gameName, d.version));
     o.u8(0);
 
-    const QByteArray mapPath = textBytes(d.mapPath, d.codePage936);
+    const QByteArray mapPath = EncodeReplayText(d.mapPath, d.version);
     Out settings;
     for (int b : {0x02, 0x49, 0x06, 0x40, 0x00})  // speed, visibility, teams, flags
         settings.u8(b);
@@ -112,8 +135,28 @@ QByteArray gameData(const DemoReplayDescription &d)
         playerRecord(o, 0x16, ids.at(i), name(i));
         o.u32(0);
     }
+    if (profiles) {
+        // The players' profiles: each its id, whole name, clan and portrait, in field 1.
+        QByteArray list;
+        for (int i = 0; i < d.players.size(); ++i) {
+            if (d.players.at(i).computer)
+                continue;
+            QByteArray profile;
+            varint(profile, 1 << 3);
+            varint(profile, quint64(ids.at(i)));
+            protoBytes(profile, 2, fullName(i));
+            protoBytes(profile, 3, QByteArray());
+            protoBytes(profile, 4, QByteArray("p001"));
+            protoBytes(list, 1, profile);
+        }
+        o.u8(0x39);
+        o.u8(0x03);
+        o.u32(quint32(list.size()));
+        o.bytes.append(list);
+    }
 
     const bool longSlots = d.version >= 3;
+    const int observerTeam = d.version >= 29 ? 24 : kObserverTeam;
     o.u8(0x19);
     o.u16(quint32(1 + d.players.size() * (longSlots ? 9 : 7) + 6));
     o.u8(quint32(d.players.size()));
@@ -123,8 +166,8 @@ QByteArray gameData(const DemoReplayDescription &d)
         o.u8(p.computer ? 0xFF : 100);
         o.u8(2);
         o.u8(p.computer ? 1 : 0);
-        o.u8(p.observer ? kObserverTeam : quint32(p.team));
-        o.u8(p.observer ? kObserverTeam : quint32(i));
+        o.u8(p.observer ? observerTeam : quint32(p.team));
+        o.u8(p.observer ? observerTeam : quint32(i));
         o.u8(p.observer ? 0x60 : raceFlags(p.race));
         if (longSlots) {
             o.u8(p.computer ? 1 : 0);
@@ -180,7 +223,15 @@ QByteArray gameData(const DemoReplayDescription &d)
 
 QByteArray WriteDemoReplay(const DemoReplayDescription &d)
 {
-    const QByteArray data = gameData(d);
+    return PackDemoReplay(gameData(d), d.version, d.build, d.expansion, d.lengthMs);
+}
+
+QByteArray DemoReplayData(const DemoReplayDescription &d) { return gameData(d); }
+
+QByteArray PackDemoReplay(const QByteArray &data, int version, int build, bool expansion, qint64 lengthMs)
+{
+    // From 1.32 on block sizes are 32-bit: 12-byte block headers.
+    const bool wide = version >= 10032;
     QByteArray blocks;
     int count = 0;
     for (qsizetype at = 0; at < data.size(); at += kBlockData, ++count) {
@@ -191,15 +242,19 @@ QByteArray WriteDemoReplay(const DemoReplayDescription &d)
                   reinterpret_cast<const Bytef *>(plain.constData()), uLong(plain.size()), 6);
         packed.truncate(qsizetype(packedSize));
         Out h;
-        h.u16(quint32(packed.size()));
-        h.u16(quint32(plain.size()));
+        if (wide) {
+            h.u32(quint32(packed.size()));
+            h.u32(quint32(plain.size()));
+        } else {
+            h.u16(quint32(packed.size()));
+            h.u16(quint32(plain.size()));
+        }
         h.u32(0);
-        const quint32 check = crcFold(crc(h.bytes)) | quint32(crcFold(crc(packed))) << 16;
-        qToLittleEndian<quint32>(check, h.bytes.data() + 4);
+        qToLittleEndian<quint32>(ReplayBlockChecksum(h.bytes, packed), h.bytes.data() + h.bytes.size() - 4);
         blocks += h.bytes + packed;
     }
 
-    const bool newHeader = d.version >= 7;
+    const bool newHeader = version >= 7;
     const quint32 headerSize = newHeader ? 0x44 : 0x40;
     Out h;
     h.bytes = QByteArray("Warcraft III recorded game\x1A\x00", 28);
@@ -209,17 +264,17 @@ QByteArray WriteDemoReplay(const DemoReplayDescription &d)
     h.u32(quint32(data.size()));
     h.u32(quint32(count));
     if (newHeader) {
-        h.bytes.append(d.expansion ? "PX3W" : "3RAW");
-        h.u32(quint32(d.version));
+        h.bytes.append(expansion ? "PX3W" : "3RAW");
+        h.u32(quint32(version));
     } else {
         h.u16(0);
-        h.u16(quint32(d.version));
+        h.u16(quint32(version));
     }
-    h.u16(quint32(d.build));
+    h.u16(quint32(build));
     h.u16(0x8000);  // multiplayer
-    h.u32(quint32(std::clamp<qint64>(d.lengthMs, 0, 0xFFFFFFFF)));
+    h.u32(quint32(std::clamp<qint64>(lengthMs, 0, 0xFFFFFFFF)));
     h.u32(0);
-    qToLittleEndian<quint32>(crc(h.bytes), h.bytes.data() + h.bytes.size() - 4);
+    qToLittleEndian<quint32>(ReplayHeaderChecksum(h.bytes), h.bytes.data() + h.bytes.size() - 4);
     return h.bytes + blocks;
 }
 
@@ -258,7 +313,6 @@ DemoReplayDescription DemoReplayDescriptionOf(const DemoMeleeReplay &r)
     d.version = DemoReplayVersionNumber(r.version);
     d.build = demoBuild(r.version);
     d.lengthMs = lengthOf(r.length, r.id);
-    d.codePage936 = d.version < 24;
     d.fillerBytes = fillerOf(r.id);
     d.seed = quint32(r.id);
     const auto race = [](int code) {

@@ -19,6 +19,8 @@ bool isBlank(QChar c)
 // An occurrence of the name at `at` is a whole entry when markup, a quote or a
 // path separator stands before it (blanks aside) and markup, a quote or the map's
 // extension follows it: "v6.6" then never matches inside "v6.66" or "New v6.6".
+// The extension is ".w3x" or ".W3X", the two a map name is cut from; ".W3x" in
+// mixed case stays part of another map's name ("v6.65.W3x" is not "v6.65").
 bool wholeEntry(const QString &index, qsizetype at, qsizetype length)
 {
     qsizetype before = at - 1;
@@ -30,7 +32,8 @@ bool wholeEntry(const QString &index, qsizetype at, qsizetype length)
             return false;
     }
     const qsizetype end = at + length;
-    if (QStringView(index).mid(end, 4).compare(u".w3x", Qt::CaseInsensitive) == 0)
+    const QStringView extension = QStringView(index).mid(end, 4);
+    if (extension == u".w3x" || extension == u".W3X")
         return true;
     qsizetype after = end;
     while (after < index.size() && isBlank(index.at(after)))
@@ -92,6 +95,12 @@ QString DotaMapFolder(const QString &index, const QString &mapName)
 }
 
 QString DotaMapUrl(const QString &dotaMapRoot, const QString &folder, const QString &mapName)
+{
+    return dotaMapRoot + folder + QStringLiteral("/") + QString(mapName).replace(u' ', QStringLiteral("%20"))
+        + QStringLiteral(".w3x");
+}
+
+QString DotaMapWireUrl(const QString &dotaMapRoot, const QString &folder, const QString &mapName)
 {
     QString name;
     name.reserve(mapName.size() + 16);

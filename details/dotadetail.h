@@ -31,10 +31,13 @@ DotaDetail ParseDotaDetail(const QString &page, const QString &dotaSiteRoot);
 // index, or the folder holds anything but letters, digits, "_" and "-".
 QString DotaMapFolder(const QString &index, const QString &mapName);
 
-// Text9: DotaMapRoot + folder + "/" + name + ".w3x". Blanks become "%20"; "%",
-// "#" and "?" are escaped too so that they stay part of the file name. Other
-// characters stay as they are (the request encodes them in code page 936).
+// Text9 as the user reads it: DotaMapRoot + folder + "/" + name + ".w3x", with
+// only the blanks as "%20".
 QString DotaMapUrl(const QString &dotaMapRoot, const QString &folder, const QString &mapName);
+// The same address as it is fetched: "%", "#" and "?" are escaped too, so that
+// they stay part of the file name. Other characters stay as they are (the
+// request encodes them in code page 936).
+QString DotaMapWireUrl(const QString &dotaMapRoot, const QString &folder, const QString &mapName);
 
 // The fixed minimap document: the same picture for every DotA replay.
 QString DotaMinimapDocument(const QString &dotaSiteRoot);

@@ -1,7 +1,7 @@
 // The row click and the melee detail pane.
 #include "app/form1.h"
 
-#include "app/webpane.h"
+#include "details/detailpane.h"
 #include "details/meleedetail.h"
 #include "download/gamepath.h"
 
@@ -14,13 +14,19 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
+namespace {
+const QString kDetailNotFetched = QStringLiteral("未能取得该录像的详细信息！");
+}
+
 void Form1::ListView1_ItemClick()
 {
     QTreeWidgetItem *item = ListView1->currentItem();
     if (!item)
         return;
     const int index = ListView1->indexOfTopLevelItem(item) + 1;
-    // The row already shown: nothing to fetch, and play stays as it is.
+    // A second click on the row already shown fetches nothing and leaves play as
+    // the first click left it: a replay found on disk stays playable, rather than
+    // losing its play button to a click that shows the same replay again.
     if (index == LastItemIndex)
         return;
     Command3->setEnabled(false);
@@ -45,9 +51,9 @@ void Form1::ListView1_ItemClick()
 
     FetchResult outcome;
     const QString page = m_pages->FetchPage(url, kPageFile, &outcome);
-    if (!outcome.ok()) {
-        ClearReplayDetail();  // never the previous replay's details under this row
-        LastItemIndex = 0;    // nothing shown: a second click tries again
+    if (!outcome.ok() || page.isEmpty()) {
+        LastItemIndex = 0;  // nothing shown: a second click tries again
+        ReplayDetailNotFetched();
         return;
     }
     if (dota) {
@@ -67,47 +73,21 @@ void Form1::ListView1_ItemClick()
     Command3->setEnabled(true);
 }
 
+void Form1::ReplayDetailNotFetched()
+{
+    // Never the previous replay's details under this row, and a word why.
+    m_details->clear();
+    m_platform.dialogs->MsgBox(this, kDetailNotFetched, QString());
+}
+
 void Form1::ShowMeleeReplayDetail(const QString &page)
 {
     if (SiteMode != u"War3")
         return;
-    const MeleeDetail d = ParseMeleeDetail(page, m_roots.melee);
-
-    WebBrowser1->Navigate(QStringLiteral("about:blank"));
-    WebBrowser1->WriteDocument(MeleeMinimapDocument(BoxText(Text13), d.minimapUrl));
-    Text2->setText(d.mapName);
-    Text3->setText(d.time);
-    Text4->setText(d.players);
-    Text5->setText(d.version);
-    Text6->setPlainText(d.commentary);
-
-    QLabel *const sources[] = {Picture1, Picture2, Picture3, Picture4};
-    QLabel *const emblems[] = {Picture5, Picture6};
-    QLabel *const nameSlots[2][3] = {{Label1, Label10, Label11}, {Label12, Label13, Label14}};
-    for (int team = 0; team < 2; ++team) {
-        const MeleeTeam &t = d.teams.at(team);
-        if (t.emblem != RaceEmblem::Keep)
-            emblems[team]->setPixmap(sources[int(t.emblem) - 1]->pixmap());
-        for (int slot = 0; slot < 3; ++slot)
-            if (t.names.at(slot))
-                nameSlots[team][slot]->setText(*t.names.at(slot));
-    }
-
-    Text8->setText(d.replayUrl);
-    Text9->setText(d.mapUrl);
-    Text10->setText(d.mapPath);
+    m_details->showMelee(ParseMeleeDetail(page, m_roots.melee), BoxText(Text13));
 }
 
-void Form1::ClearReplayDetail()
+QString Form1::MapFetchUrl() const
 {
-    for (QLineEdit *box : {Text2, Text3, Text4, Text5, Text8, Text9, Text10})
-        box->clear();
-    Text6->clear();
-    Label17->hide();  // also when Text10 was empty already: no map to miss
-    for (QLabel *l : {Picture5, Picture6, Label1, Label10, Label11, Label12, Label13, Label14})
-        l->clear();
-    WebBrowser1->Navigate(QStringLiteral("about:blank"));
-    WebBrowser1->WriteDocument(BoxText(Text13));
-    if (SiteMode == u"dota")
-        WebBrowser2->Navigate(QStringLiteral("about:blank"));
+    return m_details->mapFetchUrl();
 }

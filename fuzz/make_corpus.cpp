@@ -2,6 +2,7 @@
 // demo site serves them (started here, on 127.0.0.1), and the demo Game.dll.
 //   make_corpus <output folder> <Game.dll>
 #include "demo/demosite.h"
+#include "demo/mapwriter.h"
 #include "details/meleedetail.h"
 #include "web/httpget.h"
 
@@ -62,6 +63,8 @@ int main(int argc, char **argv)
     save(dir("fuzz_melee_listing"), QStringLiteral("default-1.html"), meleeList);
     save(dir("fuzz_melee_listing"), QStringLiteral("race-3.html"), get(roots.melee + QStringLiteral("/ReplayList.aspx?GameRace=3&PageNo=1")));
     save(dir("fuzz_htmltotext"), QStringLiteral("melee-list.html"), meleeList);
+    // Hostile text: many "<" whose names would all run on to one distant ">".
+    save(dir("fuzz_htmltotext"), QStringLiteral("a-lt-b.txt"), QByteArray("a<b").repeated(21845) + '>');
 
     const QByteArray dotaList = get(roots.dota + QStringLiteral("/DotaList.aspx?PageNo=1"));
     save(dir("fuzz_dota_listing"), QStringLiteral("list-1.html"), dotaList);
@@ -88,6 +91,16 @@ int main(int argc, char **argv)
         save(dir("fuzz_dota_detail"), QStringLiteral("index.html"), index + '\x01' + data.dota[0].map.toUtf8());
 
     save(dir("fuzz_announcement"), QStringLiteral("announce.xml"), get(roots.feed));
+
+    // The parts of a map: small pictures of each kind, info files, a string table.
+    const QImage picture = DemoMinimapAlpha(DemoMinimapPicture(1, 32));
+    save(dir("fuzz_mapfile"), QStringLiteral("jpeg.blp"), WriteDemoBlp(picture, true));
+    save(dir("fuzz_mapfile"), QStringLiteral("paletted-8.blp"), WriteDemoBlp(picture, false, 8));
+    save(dir("fuzz_mapfile"), QStringLiteral("paletted-1.blp"), WriteDemoBlp(picture, false, 1));
+    save(dir("fuzz_mapfile"), QStringLiteral("preview.tga"), WriteDemoTga(DemoMinimapPicture(2, 16)));
+    for (int version : {18, 25, 31})
+        save(dir("fuzz_mapfile"), QStringLiteral("v%1.w3i").arg(version),
+             WriteDemoW3i("TRIGSTR_001", "|cffff0000Author|r", "TRIGSTR_2", "2", 4, version));
 
     QFile dll(QString::fromLocal8Bit(argv[2]));
     save(dir("fuzz_versionresource"), QStringLiteral("Game.dll"), dll.open(QIODevice::ReadOnly) ? dll.readAll() : QByteArray());

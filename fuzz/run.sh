@@ -14,14 +14,14 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 max_len() {
     case "$1" in
         fuzz_find|fuzz_urldecode|fuzz_gamepath) echo 4096 ;;
-        fuzz_replayfile|fuzz_versionresource) echo 131072 ;;
+        fuzz_replayfile|fuzz_versionresource|fuzz_mapfile) echo 131072 ;;
         *) echo 65536 ;;
     esac
 }
 
 for target in fuzz_find fuzz_urldecode fuzz_htmltotext fuzz_melee_listing fuzz_dota_listing \
               fuzz_melee_detail fuzz_dota_detail fuzz_versionresource fuzz_announcement \
-              fuzz_gamepath fuzz_replayfile; do
+              fuzz_gamepath fuzz_replayfile fuzz_mapfile; do
     corpus="$WORK/corpus/$target"
     artifacts="$WORK/artifacts/$target"
     mkdir -p "$corpus" "$artifacts"
@@ -35,7 +35,10 @@ for target in fuzz_find fuzz_urldecode fuzz_htmltotext fuzz_melee_listing fuzz_d
         }
     fi
     set -- "$corpus"
-    for dir in "$BUILD/fuzz/seeds/$target" "$SRC/seeds/$target" "$SRC/regressions/$target"; do
+    # The real replays of the tests seed the replay reader: every version and layout.
+    real=""
+    if [ "$target" = fuzz_replayfile ]; then real="$SRC/../tests/data/real-replays"; fi
+    for dir in "$BUILD/fuzz/seeds/$target" "$SRC/seeds/$target" "$SRC/regressions/$target" $real; do
         if [ -d "$dir" ]; then set -- "$@" "$dir"; fi
     done
     if ! "$BIN/$target" -max_total_time="$SECONDS_EACH" -max_len="$(max_len "$target")" \

@@ -119,7 +119,8 @@ public:
         for (const Todo &t : std::as_const(todo)) {
             if (cancelled)
                 return;
-            const ReplayInfo info = ReadLocalReplay(t.file.path);
+            // Whole: the chat is searched, and a file damaged further in is unreadable.
+            const ReplayInfo info = ReadLocalReplay(t.file.path, ReplayDepth::Whole);
             m_reads->fetch_add(1);
             ++batch.done;
             // Changed under the read, or unreadable while its writer may only have

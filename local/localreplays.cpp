@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QtEndian>
 
 #include <algorithm>
@@ -49,15 +50,17 @@ QList<LocalReplayFile> LocalReplayFiles(const QString &gameFolder)
     const ResolvedPath folder = ResolveInGameFolder(gameFolder, QStringLiteral("replay"));
     if (!folder.ok())
         return files;
-    for (const QString &path : FindMatches(folder.path, QStringLiteral("*.w3g"))) {
-        const QFileInfo fi(path);
-        files.append({path, fi.fileName(), fi.lastModified()});
+    for (const QString &pattern : {QStringLiteral("*.w3g"), QStringLiteral("*.nwg")}) {
+        for (const QString &path : FindMatches(folder.path, pattern)) {
+            const QFileInfo fi(path);
+            files.append({path, fi.fileName(), fi.lastModified()});
+        }
     }
     SortNewestFirst(files);
     return files;
 }
 
-ReplayInfo ReadLocalReplay(const QString &path)
+ReplayInfo ReadLocalReplay(const QString &path, ReplayDepth depth)
 {
     const QFileInfo fi(path);
     // Only regular files: a device or pipe put in the file's place would block the read.
@@ -69,14 +72,18 @@ ReplayInfo ReadLocalReplay(const QString &path)
     QByteArray bytes = f.read(kHeaderStart);
     if (bytes.size() != kHeaderStart)
         return {};
-    const qint64 announced = qFromLittleEndian<quint32>(bytes.constData() + kAnnouncedSizeAt);
-    // Shorter than announced: cut off, and no read of the rest helps.
-    if (announced < kHeaderStart || announced > fi.size() || announced > kLocalReplayMaxBytes)
+    qint64 wanted = fi.size();  // a NetEase file: all of it, the replay sits inside
+    if (!IsNetEaseReplay(bytes)) {
+        wanted = qFromLittleEndian<quint32>(bytes.constData() + kAnnouncedSizeAt);
+        // Shorter than announced: cut off, and no read of the rest helps.
+        if (wanted < kHeaderStart || wanted > fi.size())
+            return {};
+    }
+    // A file that shrinks or vanishes meanwhile gives fewer bytes: unreadable.
+    bytes += f.read(wanted - kHeaderStart);
+    if (bytes.size() != wanted)
         return {};
-    bytes += f.read(announced - kHeaderStart);
-    if (bytes.size() != announced)
-        return {};
-    return ReadReplay(bytes);
+    return ReadReplay(bytes, depth);
 }
 
 QString MapNameOf(const QString &mapPath)
@@ -121,6 +128,7 @@ QString LocalReplaySummary(const ReplayInfo &info)
 {
     const QList<int> teams = teamNumbers(info);
     QStringList lines{QStringLiteral("游戏名称：") + info.gameName};
+    const QString apm = QStringLiteral("  APM %1");
     for (const ReplayPlayer &p : info.players) {
         if (p.observer) {
             lines << nameOf(p) + QStringLiteral("  观察者");
@@ -130,7 +138,53 @@ QString LocalReplaySummary(const ReplayInfo &info)
         if (const QString race = RaceText(p.race); !race.isEmpty())
             line += QStringLiteral("  ") + race;
         line += QStringLiteral("  队伍 %1").arg(teams.indexOf(p.team) + 1);
+        if (info.whole && !p.computer)
+            line += apm.arg(p.apm);
         lines << line;
     }
+    if (info.whole) {
+        QStringList winners;
+        for (const ReplayPlayer &p : info.players)
+            if (!p.observer && p.team == info.winningTeam)
+                winners << nameOf(p);
+        lines << (info.winningTeam < 0 ? QStringLiteral("胜方：未知")
+                                       : QStringLiteral("胜方：队伍 %1（%2）").arg(teams.indexOf(info.winningTeam) + 1).arg(winners.join(QStringLiteral("、"))));
+    }
     return lines.join(u'\n');
+}
+
+namespace {
+// The numbers of a version text, in order: "1, 24, 4, 6387" and "1.24.4.6387" alike.
+QList<int> versionNumbers(const QString &text)
+{
+    QList<int> numbers;
+    static const QRegularExpression digits(QStringLiteral("\\d{1,9}"));
+    for (auto it = digits.globalMatch(text); it.hasNext();)
+        numbers << it.next().captured().toInt();
+    return numbers;
+}
+} // namespace
+
+bool LocalReplayFitsGame(int replayVersion, const QString &gameVersion)
+{
+    const QList<int> game = versionNumbers(gameVersion);
+    if (game.size() < 2 || replayVersion <= 0)
+        return false;
+    const ReplayGameVersion replay = ReplayGameVersionOf(replayVersion);
+    const int patch = game.value(2);
+    if (game.at(0) != replay.major || game.at(1) != replay.minor)
+        return false;
+    if (replayVersion == 30)  // 1.30.0 and 1.30.1; from 1.30.2 on the file says 10030
+        return patch <= 1;
+    return patch >= replay.patch;
+}
+
+QString LocalReplayVersionMessage(int replayVersion, const QString &gameVersion)
+{
+    const QList<int> game = versionNumbers(gameVersion);
+    QStringList parts;
+    for (int i = 0; i < qMin<qsizetype>(3, game.size()); ++i)
+        parts << QString::number(game.at(i));
+    const QString shown = parts.isEmpty() ? QStringLiteral("未知") : parts.join(u'.');
+    return QStringLiteral("录像版本 %1 与当前魔兽版本 %2 不对应！").arg(ReplayVersionText(replayVersion), shown);
 }

@@ -23,19 +23,22 @@ struct LocalReplayFile {
     QDateTime modified;  // local time
 };
 
-// The regular files ending in ".w3g" (letter case aside) directly in the game
-// folder's "replay\" folder (found case-free), newest first by modified time,
-// files of the same time by name. None without a game folder or replay folder.
+// The regular files ending in ".w3g" or ".nwg" (NetEase; letter case aside)
+// directly in the game folder's "replay\" folder (found case-free), newest first
+// by modified time, files of the same time by name. None without a game folder or
+// replay folder.
 QList<LocalReplayFile> LocalReplayFiles(const QString &gameFolder);
 
 // Orders `files` newest first, equal times by name (letter case aside, then exactly).
 void SortNewestFirst(QList<LocalReplayFile> &files);
 
 // Reads the replay file at `path` with ReadReplay, taking only the bytes its
-// header announces. Unreadable (readable == false) when the file is missing, not
-// a regular file, over kLocalReplayMaxBytes (not read at all), shorter than its
-// header says, or anything ReadReplay refuses.
-ReplayInfo ReadLocalReplay(const QString &path);
+// header announces (a NetEase file: the whole file). Unreadable (readable ==
+// false) when the file is missing, not a regular file, over kLocalReplayMaxBytes
+// (not read at all), shorter than its header says, changed or gone while it was
+// read, or anything ReadReplay refuses. The file is read into memory once and
+// parsed there, so a file changed on disk meanwhile can only fail the checksums.
+ReplayInfo ReadLocalReplay(const QString &path, ReplayDepth depth = ReplayDepth::Opening);
 
 // The cells of a list row, each already bounded for the list (ListCellText);
 // made from the library's record (LocalReplayRowOf, local/replayrecord.h).
@@ -70,5 +73,16 @@ LocalReplayDetail LocalReplayDetailOf(const ReplayInfo &info);
 
 // The plain-text summary: the game name, then one line per used slot in slot
 // order: "name  race  队伍 n" (n counts the teams from 1, in order of their
-// number), observers "name  观察者", computers named "电脑".
+// number), observers "name  观察者", computers named "电脑". After a whole read
+// each player's line ends with "  APM n", and a last line names the result:
+// "胜方：队伍 n（names）" or "胜方：未知".
 QString LocalReplaySummary(const ReplayInfo &info);
+
+// Whether a local replay of `replayVersion` (the header's number) plays on a game
+// whose version resource says `gameVersion` ("1.30.4.11274", "1, 24, 4, 6387"):
+// the same major and minor number, and for 10030 ("1.30.2+") patch 2 or later,
+// for 30 patch 0 or 1. An unreadable game version fits nothing.
+bool LocalReplayFitsGame(int replayVersion, const QString &gameVersion);
+// The message when they do not fit, naming both versions:
+// "录像版本 1.30.2+ 与当前魔兽版本 1.29.2 不对应！"
+QString LocalReplayVersionMessage(int replayVersion, const QString &gameVersion);

@@ -62,8 +62,16 @@ ReplayRecord ReplayRecordOf(const QString &name, qint64 size, qint64 modifiedMs,
             races[teams.indexOf(p.team)] += RaceLetter(p.race);
     r.names = names.join(u'\n');
     r.teamRaces = races.join(u'|');
-    // Chat: the reader gives none yet; once it does, its messages' text goes
-    // here, one line each, cut at kRecordMaxChat, and kReplayRecordVersion rises.
+    // The chat of a whole read: each message's text on a line, up to kRecordMaxChat.
+    QStringList chat;
+    qsizetype chatSize = 0;
+    for (const ReplayChatLine &line : info.chat) {
+        chatSize += line.text.size() + 1;
+        if (chatSize > kRecordMaxChat)
+            break;
+        chat << oneLine(line.text);
+    }
+    r.chat = chat.join(u'\n');
 
     // What every player's copy of one game shares; the file's own bytes differ.
     r.gameKey = QString::number(info.randomSeed) + u'\n' + r.gameName + u'\n' + r.names;

@@ -6,9 +6,9 @@
 
 #include <QString>
 
-// Raised whenever ReplayRecordOf takes more from the reader (chat, full names):
-// rows kept by an older one are read again on the next open.
-constexpr int kReplayRecordVersion = 1;
+// Raised whenever ReplayRecordOf takes more from the reader: rows kept by an
+// older one are read again on the next open. 2: the chat of a whole read.
+constexpr int kReplayRecordVersion = 2;
 
 // Longest chat text kept per replay, in characters.
 constexpr int kRecordMaxChat = 64 * 1024;
@@ -35,7 +35,8 @@ struct ReplayRecord {
 };
 
 // The one place that reads the reader's result: the record of the file `name`
-// of `size` bytes modified at `modifiedMs`.
+// of `size` bytes modified at `modifiedMs`, from a whole read (ReplayDepth::Whole:
+// the chat; a damaged file is unreadable).
 ReplayRecord ReplayRecordOf(const QString &name, qint64 size, qint64 modifiedMs, const ReplayInfo &info);
 
 // The row the list shows of a record; `copies` > 1 adds the count of the game's

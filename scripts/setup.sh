@@ -8,4 +8,5 @@ $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recomme
     cmake g++ make qt6-base-dev qt6-webengine-dev qt6-5compat-dev libqt6sql6-sqlite libgl-dev \
     libgtest-dev fonts-wqy-microhei xvfb xauth binutils-mingw-w64-i686 curl zlib1g-dev \
     clang libclang-rt-14-dev \
-    desktop-file-utils appstream
+    desktop-file-utils appstream \
+    libstorm-dev libjpeg62-turbo-dev qt6-image-formats-plugins

@@ -4,6 +4,7 @@
 
 #include <QStringView>
 
+#include <algorithm>
 #include <cstring>
 #include <iterator>
 
@@ -133,6 +134,21 @@ constexpr const char *kBlockNames[] = {
 // A listed name is at most ten characters of A-Z, 0-9, "!" and "-"; six bits a
 // character pack it into one number, compared without building any string.
 constexpr int kMaxNameLength = 10;
+
+// The longest tag name that can be found in the tag list: neighbours joined by
+// ";" match as one name, so at most the whole list between its outer ";".
+constexpr qsizetype longestListedRun()
+{
+    qsizetype length = -1;
+    for (const char *name : kTagNames) {
+        qsizetype k = 0;
+        while (name[k])
+            ++k;
+        length += k + 1;
+    }
+    return length;
+}
+constexpr qsizetype kLongestTagName = longestListedRun();
 
 int nameCode(char16_t c)
 {
@@ -336,17 +352,30 @@ QString HtmlToText(const QString &text)
         qsizetype p2 = gt;
 
         // Tag name: the tag text up to its first blank, line breaks counting as blanks.
+        // The scan stops as soon as the name can no longer be a listed one (a
+        // character no listed name has, a part longer than any listed name, more
+        // than the whole list): scanning each "<" of "a<b a<b ..." on to a distant
+        // ">" would cost the square of the text.
         qsizetype s = p1 + 1;
         bool closing = false;
         if (s < p2 && d[s] == u'/') {
             closing = true;
             ++s;
         }
+        const qsizetype stop = std::min(p2, s + kLongestTagName + 1);
         qsizetype e = s;
-        while (e < p2 && d[e] != u' ' && d[e] != u'\r' && d[e] != u'\n')
-            ++e;
+        bool listable = true;
+        for (int part = 0; e < stop && d[e] != u' ' && d[e] != u'\r' && d[e] != u'\n'; ++e) {
+            if (d[e] == u';') {
+                part = 0;
+            } else if (nameCode(d[e].unicode()) == 0 || ++part > kMaxNameLength) {
+                listable = false;
+                break;
+            }
+        }
+        listable = listable && e - s <= kLongestTagName;
         const QStringView name = view.sliced(s, e - s);
-        const TagClass tag = classify(name);
+        const TagClass tag = listable ? classify(name) : TagClass{};
         if (tag.removable && tag.block && !closing) {
             // The whole element goes, up to the ">" of its closing tag or to the end.
             p2 = n - 1;

@@ -115,8 +115,13 @@ TEST_F(CatalogueWindow, CrownsAnimateAndRepaintOnlyTheirOwnCells)
         }
     } paints;
     w->ListView1->viewport()->installEventFilter(&paints);
-    Idle(1500);
+    const int frame = w->ImageList1.first()->currentFrameNumber();
+    const int watched = 2 * Form1::kCrownStepMs + 200;
+    Idle(watched);
     ASSERT_GT(paints.count, 0);  // the crowns move on screen
+    EXPECT_NE(w->ImageList1.first()->currentFrameNumber(), frame);
+    // ... one step at a time, not at their pictures' rate: an idle window stays idle.
+    EXPECT_LE(paints.count, watched / Form1::kCrownStepMs + 1);
     QRegion crowns;
     for (int i = 0; i < w->ListView1->topLevelItemCount(); ++i) {
         QTreeWidgetItem *item = w->ListView1->topLevelItem(i);

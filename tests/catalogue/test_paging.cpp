@@ -131,6 +131,25 @@ TEST_F(Paging, ScrollingBackCancelsRepeatsAreSkippedAnEmptyPageEndsAFailedPageWa
     EXPECT_EQ(w->ListView1->topLevelItemCount(), 40);
 }
 
+TEST_F(Paging, ASiteRepeatingItsLastPageEndsWhereNoNewReplayComes)
+{
+    // Every page number gets the last page, whose last five rows link no detail page.
+    const QList<DemoMeleeReplay> &all = DemoData::instance().melee;
+    QString page = DemoSite::meleeListingPage(all.mid(0, 20), 1, w->Roots().melee);
+    for (int i = 15; i < 20; ++i)
+        page.replace(QStringLiteral("<a href=\"%1/ReplayDetail.aspx?ReplayID=%2\" target=\"_blank\">").arg(w->Roots().melee).arg(all[i].id), QString());
+    w.server().setOverride(QStringLiteral("melee"), "/Default.aspx", DemoResponse::html(page));
+    menu("all", true);
+    auto withoutUrl = [&] { return int(w->List1->findItems(QString(), Qt::MatchExactly).size()); };
+    ASSERT_EQ(std::pair(w->ListView1->topLevelItemCount(), withoutUrl()), std::pair(20, 5));
+    w.server().clearLog();
+    for (int i = 0; i < 4; ++i)
+        tick();
+    // The repeat lists its rows without a detail URL again and ends the paging.
+    EXPECT_EQ(paged("melee"), Paged({"/Default.aspx?a=3&PageNo=2"}, 2, 25));
+    EXPECT_EQ(withoutUrl(), 10);
+}
+
 TEST_F(Paging, DuringTheYieldsANewListingIsNotPagedAndAClosedWindowFetchesNothing)
 {
     tickWith([&] { w->dotanew_Click(); });

@@ -34,11 +34,17 @@ TEST_F(DetailsWindow, ClickingARowShowsItsDetails)
     EXPECT_FALSE(w->Picture5->pixmap().isNull() || w->Picture6->pixmap().isNull());
     EXPECT_FALSE(w->Command3->isEnabled());  // no game path: nothing is on disk
 
-    // A failed fetch clears the pane; the site back, a second click on the same row tries again.
-    w.server().setOverride(u8s("melee"), "/ReplayDetail.aspx", DemoResponse::html(u8s("down"), 500));
-    clickRow(2);
-    EXPECT_EQ(fields(), QStringList(8, QString()));
-    EXPECT_TRUE(w->Picture5->pixmap().isNull());
+    // A failed fetch (an error page, or nothing at all) clears the pane and says so;
+    // the site back, a second click on the same row tries again.
+    for (const DemoResponse &answer : {DemoResponse::html(u8s("down"), 500), DemoResponse::html(QString())}) {
+        w.server().setOverride(u8s("melee"), "/ReplayDetail.aspx", answer);
+        w.dialogs.messages.clear();
+        clickRow(6);
+        clickRow(2);
+        EXPECT_EQ(fields(), QStringList(8, QString()));
+        EXPECT_TRUE(w->Picture5->pixmap().isNull());
+        EXPECT_EQ(w.dialogs.texts(true), QStringList(2, u8s("|未能取得该录像的详细信息！")));
+    }
     w.server().clearOverrides();
     clickRow(2);
     EXPECT_EQ(w->Text2->text(), replays.at(1).map);
@@ -56,6 +62,16 @@ TEST_F(DetailsWindow, ClickingARowShowsItsDetails)
     clickRow(2);
     EXPECT_EQ(Texts({w->Text2, w->Label1, w->Label12}), QStringList({DemoData::instance().dota.at(1).map, QString(), QString()}));
     EXPECT_TRUE(w->Picture5->pixmap().isNull() && w->Picture6->pixmap().isNull());
+    // A DotA detail that fails says so as the melee one does.
+    for (const DemoResponse &answer : {DemoResponse::html(u8s("down"), 500), DemoResponse::html(QString())}) {
+        w.server().setOverride(u8s("dota"), "/ReplayShow.aspx", answer);
+        w.dialogs.messages.clear();
+        clickRow(3);
+        EXPECT_EQ(Texts({w->Text2, w->Text4, w->Text6, w->Text8}), QStringList(4, QString()));
+        EXPECT_EQ(w.dialogs.texts(true), QStringList(1, u8s("|未能取得该录像的详细信息！")));
+        w.server().clearOverrides();
+        clickRow(2);
+    }
 }
 
 TEST_F(DetailsWindow, AReplayOnDiskWithItsMapPlaysAtOnceNoOtherNameDoes)

@@ -137,14 +137,29 @@ TEST_F(DotaPane, RichPageInALargeDocument)
 
 TEST_F(DotaPane, BareDataAndMissingMaps)
 {
+    // An index where another map's name ends in ".W3x", and a name with "#", "?" and "%".
+    w.server().setOverride(u8s("dota"), "/download/", DemoResponse::html(u8s(
+        "<ul><li><span>DotA v6.65.W3x</span> <a href='/download/page/a1a1a1.html'>下载</a></li>"
+        "<li><span>DotA v6.65</span> <a href='/download/page/b2b2b2.html'>下载</a></li>"
+        "<li><span>DotA #2? 100%</span> <a href='/download/page/c3c3c3.html'>下载</a></li></ul>")));
     // No player data: the template runs on nothing; no end items, no assists, no Ban / Pick.
     show(detailPage(u8s("DotA Allstars v6.48b"), QString()));
     expectFacts(QString(), {{"document.getElementById('labPlayerdata').innerHTML", ""}, {"N('#menu_enditem, #menu_banpick, #teambars td')", "0"}});
-    EXPECT_EQ(fields().mid(6), QStringList({QString(), u8s("Maps\\Download\\DotA Allstars v6.48b.w3x")}));
-    w->ShowDotaReplayDetail(QString());  // no page at all (a failed fetch): empty fields, a blank pane, no message
-    EXPECT_EQ(w.dialogs.texts(true), QStringList({u8s("|检获不到该地图：DotA Allstars v6.48b")}));
-    EXPECT_EQ(fields(), QStringList({QString(), QString(), w->Text4->text(), QString(), w->Text6->toPlainText(), QString(), QString(), QString()}));
+    const QString replayUrl = w->Roots().dota + u8s("/Download.aspx?ReplayID=5000&file=/dota/replay/x.w3g");
+    EXPECT_EQ(fields(), QStringList({u8s("DotA Allstars v6.48b"), u8s("38:12"), u8s("4"), u8s("1.24"), u8s("&lt;精彩&gt; 对决"), replayUrl,
+                                     QString(), u8s("Maps\\Download\\DotA Allstars v6.48b.w3x")}));
+    w->ShowDotaReplayDetail(QString());  // no page at all (a failed fetch): empty fields, a blank pane, and a word why
+    EXPECT_EQ(w.dialogs.texts(true), QStringList({u8s("|检获不到该地图：DotA Allstars v6.48b"), u8s("|未能取得该录像的详细信息！")}));
+    EXPECT_EQ(fields(), QStringList(8, QString()));
     EXPECT_TRUE(WaitFor([&] { return !w->WebBrowser2->Loading() && js(u8s("document.body ? document.body.innerHTML : ''")).toString().isEmpty(); }));
+
+    // The map's own folder, not the one of "v6.65.W3x"; Text9 shows only the blanks escaped, the fetch escapes the rest.
+    show(detailPage(u8s("DotA v6.65"), QString()));
+    EXPECT_EQ(w->Text9->text(), w->Roots().dotaMap + u8s("b2b2b2/DotA%20v6.65.w3x"));
+    show(detailPage(u8s("DotA #2? 100%"), QString()));
+    EXPECT_EQ(w->Text9->text(), w->Roots().dotaMap + u8s("c3c3c3/DotA%20#2?%20100%.w3x"));
+    EXPECT_EQ(w->MapFetchUrl(), w->Roots().dotaMap + u8s("c3c3c3/DotA%20%232%3F%20100%25.w3x"));
+    EXPECT_EQ(w.dialogs.texts().size(), 2);  // both found
 }
 
 TEST_F(DotaPane, DemoRowsFetchTheIndexOnceAndRetryAFailedOne)

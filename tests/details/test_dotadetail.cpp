@@ -39,23 +39,35 @@ TEST(DotaDetail, MapFolderIsTheWholeEntryOfTheIndex)
     const QString odd = u8s("<li><span>Map #1?</span> <a href='/download/page/q1w2e3.html'>下载</a></li>"
                             "<li><span>Bad</span> <a href='/download/page/../x/.html'>下载</a></li>"
                             "<li><a title='Quoted v1.w3x' href='/download/page/r4t5y6.html'>下载</a></li>");
+    // Another map whose name ends in ".W3x" stands before the one asked for.
+    const QString mixed = u8s("<li><span>DotA v6.65.W3x</span> <a href='/download/page/a1a1a1.html'>下载</a></li>"
+                              "<li><span>DotA v6.65</span> <a href='/download/page/b2b2b2.html'>下载</a></li>"
+                              "<li><span>DotA v6.70.W3X</span> <a href='/download/page/c3c3c3.html'>下载</a></li>");
     const struct { QString index, name, folder; } cases[] = {
         {demo, u8s("DotA Allstars v6.6"), u8s("k0l1m2")},  // the start of v6.64 and v6.66
         {demo, u8s("Allstars v6.66"), QString()},          // the end of an entry is no entry
         {demo, QString(), QString()},                      // no name matches nothing
         {odd, u8s("Map #1?"), u8s("q1w2e3")}, {odd, u8s("Quoted v1"), u8s("r4t5y6")},
         {odd, u8s("Bad"), QString()},                      // a folder that is no folder name
+        {mixed, u8s("DotA v6.65"), u8s("b2b2b2")}, {mixed, u8s("DotA v6.65.W3x"), u8s("a1a1a1")},
+        {mixed, u8s("DotA v6.70"), u8s("c3c3c3")},         // ".W3X" ends a name as ".w3x" does
     };
     for (const auto &c : cases)
         EXPECT_EQ(DotaMapFolder(c.index, c.name), c.folder) << qPrintable(c.name);
 }
 
-TEST(DotaDetail, MapUrlKeepsTheWholeNameInThePath)
+TEST(DotaDetail, MapUrlShowsOnlyBlanksEscapedAndFetchesTheWholeName)
 {
-    EXPECT_EQ(DotaMapUrl(u8s("http://maps.example/dota/"), u8s("f1"), u8s("100% 刀塔")), u8s("http://maps.example/dota/f1/100%25%20刀塔.w3x"));
-    const QString text = DotaMapUrl(u8s("http://maps.example/dota/"), u8s("f1"), u8s("Map #1?"));
-    EXPECT_EQ(text, u8s("http://maps.example/dota/f1/Map%20%231%3F.w3x"));
-    const QUrl wire = RequestUrl(text).value_or(QUrl());
-    EXPECT_FALSE(wire.hasQuery() || wire.hasFragment());
-    EXPECT_EQ(wire.path(QUrl::FullyDecoded), u8s("/dota/f1/Map #1?.w3x"));
+    const QString root = u8s("http://maps.example/dota/");
+    const struct { QString name, shown, wire, path; } cases[] = {
+        {u8s("100% Mod"), u8s("f1/100%%20Mod.w3x"), u8s("f1/100%25%20Mod.w3x"), u8s("/dota/f1/100% Mod.w3x")},
+        {u8s("Map #1?"), u8s("f1/Map%20#1?.w3x"), u8s("f1/Map%20%231%3F.w3x"), u8s("/dota/f1/Map #1?.w3x")},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(DotaMapUrl(root, u8s("f1"), c.name), root + c.shown);
+        EXPECT_EQ(DotaMapWireUrl(root, u8s("f1"), c.name), root + c.wire);
+        const QUrl wire = RequestUrl(DotaMapWireUrl(root, u8s("f1"), c.name)).value_or(QUrl());
+        EXPECT_FALSE(wire.hasQuery() || wire.hasFragment());
+        EXPECT_EQ(wire.path(QUrl::FullyDecoded), c.path);
+    }
 }

@@ -115,14 +115,16 @@ QList<Row> Rows()
     auto M = [](const QString &map) { return Names(u8s("a.w3g"), u8s("Maps\\") + map); };
     auto DotaMap = [](const char *href) { return DetailIs(Page(DotaDetailPage(), {{"labMapname\"><a href='([^']*)'", u8s(href)}})); };
     const char *const noReplay = "无法保存录像：", *const noMap = "无法保存地图：", *const failed = "下载失败：", *const done = "下载完毕！";
+    const char *const noDetail = "未能取得该录像的详细信息！";
     const QString tricks = u8s("x' onerror='alert(1)' \"<script>alert(2)</script><b>T</b>");
     QList<Row> rows = {
         // Page roads: every fetch status once; the listing shows no rows, the detail no fields.
         {"listing: connection refused", Listing, nullptr, "", NoRows}, {"listing: one byte a second", Listing, L(Route("/_test/slow")), "", NoRows},
         {"listing: 404 with a page", Listing, L(Route("/_test/status/404")), "", NoRows}, {"listing: 20 MiB page", Listing, L(Route("/_test/huge/20")), "", NoRows},
         {"listing: endless flood", Listing, L(Route("/_test/flood")), "", NoRows}, {"listing: binary bytes", Listing, L(Route("/_test/bytes/65536")), "", NoRows},
-        {"listing: detail links file:", Click, L(Page(MeleeListingPage("file:///etc/passwd#"))), "", Empty}, {"detail: 20 MiB page", Click, DetailIs(Route("/_test/huge/20")), "", Empty},
-        {"detail: never answers", Click, DetailIs(Route("/_test/silent")), "", Empty}, {"detail: 500 with a page", Click, DetailIs(Route("/_test/status/500")), "", Empty},
+        {"listing: detail links file:", Click, L(Page(MeleeListingPage("file:///etc/passwd#"))), noDetail, Empty}, {"detail: 20 MiB page", Click, DetailIs(Route("/_test/huge/20")), noDetail, Empty},
+        {"detail: never answers", Click, DetailIs(Route("/_test/silent")), noDetail, Empty}, {"detail: 500 with a page", Click, DetailIs(Route("/_test/status/500")), noDetail, Empty},
+        {"dota detail: 500 with a page", DotaClick, DetailIs(Route("/_test/status/500")), noDetail, Empty}, {"dota detail: empty page", DotaClick, DetailIs(Page(QString())), noDetail, Empty},
         {"detail: markup, quotes, script", Click,
          DetailIs(Page(MeleeDetailPage(), {{"/minimap/([^.]*)", tricks}, {"labUsemap\">([^<]*)", tricks}, {"labTime\">([^<]*)", tricks}})), "",
          [](Ctx &c) { return !c.w->WebBrowser1->WrittenText().contains(QRegularExpression(u8s("<script>alert|' onerror"))); }},  // an escaped attribute

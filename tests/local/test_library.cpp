@@ -1,7 +1,8 @@
 // The local library without the window: the index on disk (first open, second
 // open, touched, deleted, damaged, locked, read-only, newer), the watched folder,
 // the copies of LastReplay.w3g, search and duplicates, in a temporary replay folder
-// with a temporary data folder (QStandardPaths' test mode).
+// with a temporary data folder (QStandardPaths' test mode). Real replays from
+// tests/data/real-replays, with the facts its README names.
 #include "demo/replaywriter.h"
 #include "local/lastreplay.h"
 #include "local/library.h"
@@ -301,13 +302,16 @@ TEST_F(Library, SearchesPlayersMapsRacesMatchupsAndShowsDuplicatesOnce)
     }
     EXPECT_EQ(lib.FileReads(), 4);  // the search reads no file
 
-    // Real files: a map, a name, and teams 0 and 3 of one orc each.
-    for (const char *real : {"999.w3g", "standard_129_obs.w3g"})
-        put(QLatin1String(real), ReadBytes(QStringLiteral(QUILLMARK_TEST_DATA "/w3gjs/") + QLatin1String(real)), At("2026-01-01 00:00:00"));
+    // Real files: a map, a name, teams 0 and 3 of one orc each, chat.
+    for (const char *real : {"126/999.w3g", "129/standard_129_obs.w3g", "200/2.0.2-Melee.w3g"})
+        put(QString::fromLatin1(real).section(u'/', 1), ReadBytes(QStringLiteral(QUILLMARK_TEST_DATA "/real-replays/w3gjs/") + QLatin1String(real)),
+            At("2026-01-01 00:00:00"));
     const struct { const char *words; QStringList names; } real[] = {
         {"maelstrom", {u8s("999.w3g")}},
         {"s.o.k.o.l", {u8s("standard_129_obs.w3g")}},
         {"兽族 VS 兽族 stormhoof", {u8s("standard_129_obs.w3g")}},
+        {"HURT", {u8s("2.0.2-Melee.w3g")}},
+        {"no more", {u8s("2.0.2-Melee.w3g")}},
     };
     for (const auto &c : real) {
         open(lib, u8s(c.words));

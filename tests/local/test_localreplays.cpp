@@ -3,6 +3,7 @@
 #include "demo/replaywriter.h"
 #include "download/gamepath.h"
 #include "local/localreplays.h"
+#include "local/replayrecord.h"
 #include "support/testfiles.h"
 
 #include <QTemporaryDir>
@@ -47,4 +48,61 @@ TEST(LocalReplays, TiesByNameThenSizeBound)
     ASSERT_TRUE(QFile(big).resize(kLocalReplayMaxBytes + 1));
     EXPECT_FALSE(ReadLocalReplay(big).readable);
     EXPECT_FALSE(ReadLocalReplay(dir.filePath(QStringLiteral("gone.w3g"))).readable || ReadLocalReplay(dir.path()).readable);
+}
+
+// A replay folder as players keep it today: Reforged and NetEase files beside
+// damaged ones. Both kinds are listed; the damaged ones keep their row, marked.
+TEST(LocalReplays, NetEaseAndReforgedFilesListedDamagedOnesMarked)
+{
+    QTemporaryDir game;
+    const QString folder = game.filePath(QStringLiteral("replay"));
+    const auto real = [](const char *path) { return ReadBytes(QStringLiteral(QUILLMARK_TEST_DATA "/real-replays/") + QString::fromLatin1(path)); };
+    const QByteArray netease = real("w3gjs/129/netease_129_obs.nwg"), reforged = real("w3gjs/132/reforged_release.w3g");
+    WriteBytes(folder + QStringLiteral("/a.NWG"), netease);
+    WriteBytes(folder + QStringLiteral("/b.w3g"), reforged);
+    WriteBytes(folder + QStringLiteral("/c.nwg"), netease.first(netease.size() / 2));
+    QByteArray flipped = reforged;
+    flipped[flipped.size() / 2] = char(flipped[flipped.size() / 2] ^ 1);
+    WriteBytes(folder + QStringLiteral("/d.w3g"), flipped);
+    WriteBytes(folder + QStringLiteral("/e.txt"), reforged);
+
+    QStringList names, players;
+    for (const LocalReplayFile &f : LocalReplayFiles(game.path())) {
+        names << f.fileName;
+        players << LocalReplayRowOf(ReplayRecordOf(f.fileName, 0, 0, ReadLocalReplay(f.path))).players;
+    }
+    names.sort();
+    EXPECT_EQ(names, (QStringList{"a.NWG", "b.w3g", "c.nwg", "d.w3g"}));
+    EXPECT_TRUE(players.contains(u8s("Headshot！ VS rudan")) && players.contains(u8s("anXieTy#2932 VS IroNSoul#22724")));
+    EXPECT_TRUE(players.contains(u8s("c.nwg（无法读取）")));
+    // The list reads the opening only; the whole read finds the damage further in.
+    EXPECT_EQ(ReadLocalReplay(folder + QStringLiteral("/d.w3g"), ReplayDepth::Whole).status, ReplayStatus::Corrupt);
+
+    const ReplayInfo whole = ReadLocalReplay(folder + QStringLiteral("/a.NWG"), ReplayDepth::Whole);
+    ASSERT_TRUE(whole.whole);
+    const QStringList summary = LocalReplaySummary(whole).split(u'\n');
+    EXPECT_EQ(summary.last(), u8s("胜方：队伍 1（Headshot！）"));
+    EXPECT_TRUE(summary.at(1).startsWith(u8s("Headshot！  暗夜精灵  队伍 1  APM ")));
+    EXPECT_EQ(LocalReplayDetailOf(whole).version, u8s("1.29"));
+
+    // A file gone before its read, or shorter than its header says (cut while it was read).
+    QFile::remove(folder + QStringLiteral("/b.w3g"));
+    EXPECT_FALSE(ReadLocalReplay(folder + QStringLiteral("/b.w3g"), ReplayDepth::Whole).readable);
+    WriteBytes(folder + QStringLiteral("/f.w3g"), reforged.chopped(100));
+    EXPECT_FALSE(ReadLocalReplay(folder + QStringLiteral("/f.w3g")).readable);
+}
+
+// Local replays against the game's version resource: numbers, not text.
+TEST(LocalReplays, VersionFitByNumbers)
+{
+    const struct { int replay; const char *game; bool fits; } cases[] = {
+        {10030, "1.30.2.11065", true}, {10030, "1.30.4.11274", true}, {10030, "1.30.1.10211", false}, {30, "1.30.1.10211", true},
+        {30, "1.30.2.11065", false}, {24, "1, 24, 4, 6387", true}, {24, "1.26.0.6401", false}, {26, "Version 1.26.0.6401", true},
+        {10032, "1.32.10.18820", true}, {10031, "1.32.10.18820", false}, {10100, "2.0.2.22796", true}, {10100, "1.36.2.21230", false},
+        {26, "", false}, {0, "1.26.0", false},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(LocalReplayFitsGame(c.replay, QString::fromLatin1(c.game)), c.fits) << c.replay << " " << c.game;
+    EXPECT_EQ(LocalReplayVersionMessage(10030, u8s("1.29.2.9231")), u8s("录像版本 1.30.2+ 与当前魔兽版本 1.29.2 不对应！"));
+    EXPECT_EQ(LocalReplayVersionMessage(10100, QString()), u8s("录像版本 2.00 与当前魔兽版本 未知 不对应！"));
 }
