@@ -5,7 +5,7 @@
 #include "app/splitterbar.h"
 #include "app/webpane.h"
 #include "details/detailpane.h"
-#include "download/transfer.h"
+#include "download/downloadsequence.h"
 #include "platform/skin.h"
 
 #include <QCloseEvent>
@@ -93,7 +93,7 @@ Form1::Form1(const SiteRoots &roots, PageFiles *pages, const Platform &platform,
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
-    connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+    BindDownload();
     // clicked: a user's choice only, never the program setting the option.
     connect(Option1, &QRadioButton::clicked, this, &Form1::Option1_Click);
     connect(Option2, &QRadioButton::clicked, this, &Form1::Option2_Click);
@@ -176,8 +176,7 @@ void Form1::Form_Unload()
 void Form1::closeEvent(QCloseEvent *event)
 {
     Form_Unload();
-    if (Transfer)
-        Transfer->abort();  // its temporary file goes; nothing is reported after close
+    Download->cancel();  // a running transfer's temporary file goes; nothing is reported after close
     for (QTimer *t : {Timer1, Timer2, Timer3, Timer4})
         t->stop();
     QMainWindow::closeEvent(event);

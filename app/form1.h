@@ -31,10 +31,11 @@ class QTimer;
 class QTreeWidget;
 class WebPane;
 class SplitterBar;
-class FileTransfer;
 class LocalLibrary;
 struct ListEdit;
 class DetailPane;
+class DownloadSequence;
+class ProgressView;
 
 inline const QString kDesignCaption = QStringLiteral("Quillmark 【Warcraft III】");
 inline const QString kProgramVersionText = QStringLiteral("1.4");
@@ -95,8 +96,9 @@ public:
     int LastItemIndex = 0;  // the full row index: paged lists pass 255 rows
     QString GameFolder;
     QString ReplayPath;
+    // The row click's search pattern of the selected replay's earlier downloads;
+    // the download sequence keeps its own target files.
     QString TargetPath;
-    quint8 DownloadStep = 0;
 
     const SiteRoots &Roots() const { return m_roots; }
 
@@ -170,17 +172,14 @@ public:
 
     // ---- download and playback (download/form1_download.cpp) ----
     void Command1_Click();
-    void Timer1_Timer();
-    void StartInetGet(const QString &url);
     void Option1_Click();
     void Option2_Click();
     void Text10_Change();
     void Command2_Click();
     void Command3_Click();
     QString GetDllVersion(const QString &path);
-    // The transfer running now, if any; it keeps its own address and target file,
-    // whatever TargetPath says later.
-    QPointer<FileTransfer> Transfer;
+    // The replay-then-map download; its steps run on Timer1's ticks.
+    DownloadSequence *Download = nullptr;
     // The clock of the replay names' time prefix; none: the local time of day.
     QTime (*TimeOfDay)() = nullptr;
 
@@ -217,6 +216,7 @@ protected:
 
 private:
     void buildControls();
+    void BindDownload();
     void buildMenus();
     void watchScrolling();
     bool LastRowInView() const;
@@ -229,6 +229,7 @@ private:
     SiteRoots m_roots;
     PageFiles *m_pages;
     Platform m_platform;
+    ProgressView *m_downloadView = nullptr;
     QWidget *m_surface = nullptr;  // the window's own surface (client area)
     std::unique_ptr<DetailPane> m_details;
     QTimer *m_crownClock = nullptr;  // steps the crowns; off while the window is minimised

@@ -51,6 +51,7 @@ public:
         if (onMessage)
             onMessage();
     }
+    bool Question(QWidget *, const QString &) override { return false; }
     std::optional<QString> InputBox(QWidget *, const QString &, const QString &) override { return std::nullopt; }
     std::optional<QString> OpenFile(QWidget *, const QString &, const QString &) override { return std::nullopt; }
 };
@@ -85,8 +86,11 @@ bool SpinUntil(const std::function<bool()> &done, int ms);
 // Runs the event loop for `ms`, doing nothing of its own.
 void Idle(int ms);
 
-// Fetches `url` with curl into `file`; milliseconds, or -1 on failure.
-double CurlMs(const QString &url, const QString &file);
+// Fetches `url` with curl into `file`; milliseconds, or -1 on failure. Process:
+// from curl's start to its exit; Transfer: curl's own transfer time (-w
+// '%{time_total}'), without its start-up.
+enum class CurlClock { Process, Transfer };
+double CurlMs(const QString &url, const QString &file, CurlClock clock = CurlClock::Process);
 
 QString Ms(double ms);
 QString Ratio(double r);

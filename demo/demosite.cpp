@@ -5,6 +5,11 @@
 #include "demo/demopages.h"
 #include "web/codepage.h"
 
+#include <QMap>
+#include <QMutex>
+#include <QtEndian>
+#include <zlib.h>
+
 static void initDemoResources()
 {
     Q_INIT_RESOURCE(demo);  // the data set lives in a static library
@@ -66,6 +71,49 @@ quint32 xorshift(quint32 &state)
 
 using namespace demopage;
 
+namespace {
+// A page head, then `mib` MiB of blanks, gzip-compressed (made once per size).
+// Every MiB of blanks behind a full flush compresses to the same bytes, so one
+// is compressed and repeated: a GiB is made in milliseconds.
+DemoResponse gzipBomb(int mib)
+{
+    static QMutex mutex;
+    static QMap<int, QByteArray> made;
+    const QMutexLocker lock(&mutex);
+    QByteArray &gz = made[mib];
+    if (gz.isEmpty()) {
+        const QByteArray head = "<!DOCTYPE html><html><body>", blanks(1024 * 1024, ' ');
+        z_stream z{};
+        deflateInit2(&z, 9, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY);  // raw: the gzip frame is ours
+        auto deflated = [&z](const QByteArray &in, int flush) {
+            QByteArray out(in.size() / 2 + 1024, '\0');
+            z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(in.constData()));
+            z.avail_in = uInt(in.size());
+            z.next_out = reinterpret_cast<Bytef *>(out.data());
+            z.avail_out = uInt(out.size());
+            deflate(&z, flush);
+            out.truncate(out.size() - z.avail_out);
+            return out;
+        };
+        gz = QByteArray("\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\xff", 10) + deflated(head, Z_FULL_FLUSH);
+        const QByteArray mibOfBlanks = deflated(blanks, Z_FULL_FLUSH);
+        for (int k = 0; k < mib; ++k)
+            gz += mibOfBlanks;
+        gz += deflated(QByteArray(), Z_FINISH);
+        deflateEnd(&z);
+        uLong crc = crc32(crc32(0, nullptr, 0), reinterpret_cast<const Bytef *>(head.constData()), uInt(head.size()));
+        const uLong blanksCrc = crc32(crc32(0, nullptr, 0), reinterpret_cast<const Bytef *>(blanks.constData()), uInt(blanks.size()));
+        for (int k = 0; k < mib; ++k)
+            crc = crc32_combine(crc, blanksCrc, blanks.size());
+        const quint32 trailer[2] = {qToLittleEndian(quint32(crc)), qToLittleEndian(quint32(head.size() + qint64(mib) * blanks.size()))};
+        gz.append(reinterpret_cast<const char *>(trailer), sizeof trailer);
+    }
+    DemoResponse r = DemoResponse::bytes(gz, "text/html; charset=utf-8");
+    r.headers.append(qMakePair(QByteArray("Content-Encoding"), QByteArray("gzip")));
+    return r;
+}
+} // namespace
+
 // Routes that misbehave on purpose, on every demo site:
 //  "/_test/silent"        accepts the request and never answers.
 //  "/_test/status/N"      a page with HTTP status N.
@@ -85,6 +133,8 @@ using namespace demopage;
 //                         row's players cell holding 1 MiB of plain text.
 //  "/_test/endless?PageNo=N"  a melee listing that never ends: every page holds 20
 //                         replays of its own (use it on the melee site).
+//  "/_test/gzipbomb/M"    a page sent with "Content-Encoding: gzip" whose few
+//                         hundred KiB inflate to M MiB (1 to 1024) of blanks.
 // All streams are written as the socket drains, so the server holds little of them.
 std::optional<DemoResponse> DemoTestRoute(const DemoRequest &r)
 {
@@ -135,6 +185,8 @@ std::optional<DemoResponse> DemoTestRoute(const DemoRequest &r)
         }
         return DemoResponse::html(DemoSite::meleeListingPage(rows, 1, hostRoot(r)));
     }
+    if (path.startsWith("/_test/gzipbomb/"))
+        return gzipBomb(qBound(1, path.mid(16).toInt(), 1024));
     if (path == "/_test/silent") {
         DemoResponse s;
         s.silent = true;

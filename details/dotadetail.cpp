@@ -1,5 +1,6 @@
 #include "details/dotadetail.h"
 
+#include "download/playback.h"
 #include "web/texthelpers.h"
 
 #include <algorithm>
@@ -129,5 +130,5 @@ QString FillDotaTemplate(const QString &pageTemplate, const QString &playerData)
 
 QString DotaMapMissingMessage(const QString &mapName)
 {
-    return QStringLiteral("检获不到该地图：") + mapName;
+    return MapNotFoundText(mapName);  // the download skips such a map with the same words
 }

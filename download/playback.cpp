@@ -1,5 +1,7 @@
 #include "download/playback.h"
 
+#include "download/gamepath.h"
+
 QString TimePrefix(QTime t)
 {
     return QStringLiteral("%1\uFF1A%2\uFF1A%3 _").arg(t.hour()).arg(t.minute()).arg(t.second());
@@ -19,6 +21,16 @@ QString ProgressText(qint64 written, qint64 maximum)
 {
     return QStringLiteral("下载 ") + kilobytes(written) + QStringLiteral(" / ") + kilobytes(maximum)
         + QStringLiteral(" KB");
+}
+
+QString ProgressTextWithoutLength(qint64 written)
+{
+    return QStringLiteral("下载 ") + kilobytes(written) + QStringLiteral(" KB");
+}
+
+QString MapNotFoundText(const QString &mapName)
+{
+    return QStringLiteral("检获不到该地图：") + mapName;
 }
 
 StepPlan PlanStep(quint8 downloadStep, bool smartMode, bool mapOnDisk)
@@ -65,13 +77,14 @@ QString WinePathOf(const QString &path)
 LaunchPlan PlanLaunch(const QString &gamePath, const QString &replayPath, bool windowsExecutable,
                       const QString &winePath)
 {
+    const QString folder = GameFolderOf(gamePath);
 #ifdef Q_OS_WIN
     Q_UNUSED(windowsExecutable);
     Q_UNUSED(winePath);
-    return {gamePath, {QStringLiteral("-loadfile"), replayPath}};
+    return {gamePath, {QStringLiteral("-loadfile"), replayPath}, folder};
 #else
     if (windowsExecutable && !winePath.isEmpty())
-        return {winePath, {gamePath, QStringLiteral("-loadfile"), WinePathOf(replayPath)}};
-    return {gamePath, {QStringLiteral("-loadfile"), replayPath}};
+        return {winePath, {gamePath, QStringLiteral("-loadfile"), WinePathOf(replayPath)}, folder};
+    return {gamePath, {QStringLiteral("-loadfile"), replayPath}, folder};
 #endif
 }

@@ -2,6 +2,8 @@
 // The pure parts of downloading a replay and starting the game with it: the
 // stored replay name, the progress texts, the steps of the download sequence,
 // the version check and the start of the game.
+#include "platform/launchplan.h"
+
 #include <QString>
 #include <QStringList>
 #include <QTime>
@@ -17,6 +19,12 @@ QString ProgressStartText(qint64 maximum);
 // "下载 1.000 / 2.000 KB": after `written` bytes. Kilobytes of 1024 bytes, three
 // decimals, no thousands separator, whatever the locale.
 QString ProgressText(qint64 written, qint64 maximum);
+// "下载 1.500 KB": after `written` bytes of an answer that announced no length.
+QString ProgressTextWithoutLength(qint64 written);
+
+// "检获不到该地图：" + the map's name: the DotA site's download index does not
+// know the map, so there is no address to fetch it from.
+QString MapNotFoundText(const QString &mapName);
 
 // What one tick of the step timer does.
 enum class StepAction {
@@ -48,18 +56,11 @@ bool VersionsFit(const QString &replayVersion, const QString &gameVersion);
 // The command line shown in Text1: "game" -loadfile "replay".
 QString GameCommandLine(const QString &gamePath, const QString &replayPath);
 
-// A process to start: the program and its arguments, each passed as it stands
-// (never through a shell).
-struct LaunchPlan
-{
-    QString program;
-    QStringList arguments;
-};
-
 // How to start the game on this system. `windowsExecutable`: the game file
 // starts with "MZ". `winePath`: the wine program, empty when it is not
 // installed. Outside Windows a Windows executable goes through wine, which is
-// given the replay as a Windows path on its drive Z:.
+// given the replay as a Windows path on its drive Z:. Either way the game starts
+// in the game folder.
 LaunchPlan PlanLaunch(const QString &gamePath, const QString &replayPath, bool windowsExecutable,
                       const QString &winePath);
 

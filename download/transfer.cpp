@@ -1,5 +1,7 @@
 #include "download/transfer.h"
 
+#include "web/boundedreader.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QMutex>
@@ -8,10 +10,18 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QSet>
+#include <QThread>
 #include <QTimer>
 
 #include <filesystem>
 #include <system_error>
+
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 namespace {
 const QByteArray kReplayMagic("Warcraft III recorded game\x1A\x00", 28);
@@ -57,6 +67,31 @@ std::filesystem::path nativePath(const QString &path)
 #endif
 }
 
+// The file's data on the disk itself, not only in the system's cache.
+bool syncToDisk(QFile &file)
+{
+#ifdef Q_OS_WIN
+    return _commit(file.handle()) == 0;
+#else
+    return ::fsync(file.handle()) == 0;
+#endif
+}
+
+// The folder's entry of a renamed file, on the disk too (a no-op where folders
+// cannot be opened).
+void syncFolder(const QString &folder)
+{
+#ifndef Q_OS_WIN
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+#else
+    Q_UNUSED(folder);
+#endif
+}
+
 qsizetype headBytesNeeded(FileTransfer::Kind kind)
 {
     switch (kind) {
@@ -96,6 +131,10 @@ FileTransfer::FileTransfer(const QString &urlText, const QString &targetPath, Ki
 
 FileTransfer::~FileTransfer()
 {
+    if (m_syncThread) {
+        m_aborted = true;
+        onSynced();
+    }
     release();
 }
 
@@ -129,16 +168,17 @@ void FileTransfer::start()
 
     // No parent: it and its reply are deleted later, never under a running signal.
     m_nam = new QNetworkAccessManager;
-    QNetworkRequest req(*url);
-    req.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-    req.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
-    req.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
     // The length check compares the bytes on disk with Content-Length: no compression.
-    req.setRawHeader("Accept-Encoding", "identity");
-    m_reply = m_nam->get(req);
-    m_reply->setReadBufferSize(kReadBufferBytes);
-    connect(m_reply, &QNetworkReply::readyRead, this, &FileTransfer::onReadyRead);
-    connect(m_reply, &QNetworkReply::finished, this, &FileTransfer::onFinished);
+    m_reply = m_nam->get(MakeRequest(*url, false));
+    m_reader = new BoundedReader(m_reply, m_sizeLimit, kReadBufferBytes,
+                                 [this](const QByteArray &piece) { return writePiece(piece); });
+    m_reader->setParent(this);
+    m_reader->onHead = [this] { return acceptAnswer(); };
+    m_reader->onEnded = [this] { onEnded(); };
+    connect(m_reply, &QNetworkReply::readyRead, this, [this] {
+        if (m_stall)
+            m_stall->start(m_stallMs);
+    });
 
     m_stall = new QTimer(this);
     m_stall->setSingleShot(true);
@@ -146,42 +186,67 @@ void FileTransfer::start()
         fail(FetchResult::Status::TimedOut, QStringLiteral("no data for %1 s").arg(m_stallMs / 1000.0));
     });
     m_stall->start(m_stallMs);
+
+    m_clock.start();
+    m_samples = {{0, 0}};
+    m_rate = new QTimer(this);
+    m_rate->setInterval(qMax(10, m_rateWindowMs / 60));
+    connect(m_rate, &QTimer::timeout, this, &FileTransfer::checkRate);
+    m_rate->start();
 }
 
 void FileTransfer::abort()
 {
     m_aborted = true;
+    if (m_syncing)
+        return;  // the whole file is taking its place; it ends there, unreported
     if (m_state == State::Running)
         release();
     m_state = State::Over;
 }
 
-void FileTransfer::onReadyRead()
+// The sample taken at or last before (now - window) tells what the last whole
+// window brought.
+void FileTransfer::checkRate()
 {
-    if (m_state != State::Running || !m_reply)
+    if (m_state != State::Running)
         return;
-    m_stall->start(m_stallMs);
-    if (!m_answerAccepted && !acceptAnswer())
-        return;
-    writeChunks(false);
+    const qint64 now = m_clock.elapsed();
+    m_samples.append({now, m_written});
+    while (m_samples.size() > 1 && m_samples.at(1).first <= now - m_rateWindowMs)
+        m_samples.removeFirst();
+    const auto &[then, written] = m_samples.constFirst();
+    if (then <= now - m_rateWindowMs && m_written - written < m_minRate * m_rateWindowMs / 1000)
+        fail(FetchResult::Status::TimedOut, QStringLiteral("less than %1 bytes a second over %2 s")
+                                                .arg(QString::number(m_minRate), QString::number(m_rateWindowMs / 1000.0)));
 }
 
-void FileTransfer::onFinished()
+void FileTransfer::onEnded()
 {
-    if (m_state != State::Running || !m_reply)
+    if (m_state != State::Running || !m_reply || !m_reader)
         return;
     m_stall->stop();
+    switch (m_reader->cut()) {
+    case BoundedReader::Cut::None:
+        break;
+    case BoundedReader::Cut::TooLarge:
+        return fail(FetchResult::Status::TooLarge, QStringLiteral("the file is larger than %1 bytes").arg(QString::number(m_sizeLimit)));
+    default:
+        return;  // a refusal of ours, reported where it was made
+    }
     if (m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 0)
         return fail(FetchResult::Status::NetworkError, m_reply->errorString());
     if (!m_answerAccepted && !acceptAnswer())
         return;
-    if (!writeChunks(true))
+    m_reader->drain(false);
+    if (m_state != State::Running)
         return;
     if (m_announced >= 0 && m_written < m_announced)
         return fail(FetchResult::Status::ShortBody,
                     QStringLiteral("the file ended after %1 of %2 bytes").arg(QString::number(m_written), QString::number(m_announced)));
-    if (m_reply->error() != QNetworkReply::NoError)
-        return fail(FetchResult::Status::NetworkError, m_reply->errorString());
+    // A connection that broke after some of the file: the file is cut.
+    if (m_reader->failed())
+        return fail(m_written > 0 ? FetchResult::Status::ShortBody : FetchResult::Status::NetworkError, m_reply->errorString());
     if (!headIsRight())
         return fail(FetchResult::Status::WrongContent, QStringLiteral("the answer is not a %1 file")
                                                            .arg(m_kind == Kind::Replay ? u"replay" : u"map"));
@@ -190,6 +255,8 @@ void FileTransfer::onFinished()
 
 bool FileTransfer::acceptAnswer()
 {
+    if (m_answerAccepted)
+        return true;
     m_httpStatus = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (m_httpStatus < 200 || m_httpStatus > 299) {
         fail(FetchResult::Status::HttpError, QStringLiteral("HTTP status %1").arg(m_httpStatus));
@@ -197,30 +264,23 @@ bool FileTransfer::acceptAnswer()
     }
     const QVariant length = m_reply->header(QNetworkRequest::ContentLengthHeader);
     m_announced = length.isValid() ? length.toLongLong() : -1;
-    if (m_announced > m_sizeLimit) {
-        fail(FetchResult::Status::TooLarge, QStringLiteral("the file announces %1 bytes, more than %2")
-                                                .arg(QString::number(m_announced), QString::number(m_sizeLimit)));
-        return false;
-    }
     m_answerAccepted = true;
     const QPointer<FileTransfer> self(this);
     emit progress(0, m_announced);
     return self && m_state == State::Running;
 }
 
-bool FileTransfer::writeChunks(bool drain)
+// Written as it comes, in chunks of at most kChunkBytes: a slow answer shows every
+// byte that arrived, not only whole chunks.
+bool FileTransfer::writePiece(const QByteArray &piece)
 {
+    if (m_state != State::Running || (!m_answerAccepted && !acceptAnswer()))
+        return false;
     const QPointer<FileTransfer> self(this);
     const qsizetype headNeeded = headBytesNeeded(m_kind);
-    char chunk[kChunkBytes];
-    while (m_reply->bytesAvailable() >= kChunkBytes || (drain && m_reply->bytesAvailable() > 0)) {
-        const qint64 n = m_reply->read(chunk, kChunkBytes);
-        if (n <= 0)
-            break;
-        if (m_written + n > m_sizeLimit) {
-            fail(FetchResult::Status::TooLarge, QStringLiteral("the file is larger than %1 bytes").arg(QString::number(m_sizeLimit)));
-            return false;
-        }
+    for (qsizetype at = 0; at < piece.size(); at += kChunkBytes) {
+        const qint64 n = qMin<qint64>(kChunkBytes, piece.size() - at);
+        const char *chunk = piece.constData() + at;
         if (m_head.size() < headNeeded) {
             m_head.append(chunk, qMin<qint64>(n, headNeeded - m_head.size()));
             // A page where a file belongs is refused as soon as it shows.
@@ -235,6 +295,7 @@ bool FileTransfer::writeChunks(bool drain)
             return false;
         }
         m_written += n;
+        startWriteBack(false);
         emit progress(m_written, m_announced);
         if (!self || m_state != State::Running)
             return false;
@@ -252,17 +313,62 @@ bool FileTransfer::headIsRight() const
     return false;
 }
 
+// The system starts writing each MiB to the disk as it comes, without waiting
+// for it: the sync at the end then has little left to wait for.
+void FileTransfer::startWriteBack(bool all)
+{
+#ifdef Q_OS_LINUX
+    const qint64 pending = m_written - m_writtenBack;
+    if (pending <= 0 || (!all && pending < kWriteBackBytes) || !m_part.flush())
+        return;
+    ::sync_file_range(m_part.handle(), m_writtenBack, pending, SYNC_FILE_RANGE_WRITE);
+    m_writtenBack = m_written;
+#else
+    Q_UNUSED(all);
+#endif
+}
+
+// The file is synced to the disk and takes the target's name on a thread of its
+// own: a sync may take long on a busy disk, and the window goes on meanwhile.
 void FileTransfer::succeed()
 {
     if (!m_part.flush())
         return fail(FetchResult::Status::StoreFailed, QStringLiteral("cannot write %1: %2").arg(m_partPath, m_part.errorString()));
+    startWriteBack(true);
+    dropRequest();
+    m_syncing = true;
+    m_syncThread = QThread::create([this] { m_syncError = syncIntoPlace(); });
+    connect(m_syncThread, &QThread::finished, this, &FileTransfer::onSynced);
+    m_syncThread->start();
+}
+
+// On the disk before it takes the target's name: after a power loss the target
+// is the old file or the whole new one, never an empty or cut one.
+QString FileTransfer::syncIntoPlace()
+{
+    if (!syncToDisk(m_part))
+        return QStringLiteral("cannot sync %1").arg(m_partPath);
     m_part.close();
     // Replaces an existing file in one step: it is either the old or the new one.
     std::error_code ec;
     std::filesystem::rename(nativePath(m_partPath), nativePath(m_targetPath), ec);
     if (ec)
-        return fail(FetchResult::Status::StoreFailed,
-                    QStringLiteral("cannot replace %1: %2").arg(m_targetPath, QString::fromLocal8Bit(ec.message())));
+        return QStringLiteral("cannot replace %1: %2").arg(m_targetPath, QString::fromLocal8Bit(ec.message()));
+    syncFolder(QFileInfo(m_targetPath).absolutePath());
+    return QString();
+}
+
+void FileTransfer::onSynced()
+{
+    if (!m_syncThread)
+        return;
+    m_syncThread->wait();
+    delete m_syncThread;
+    m_syncThread = nullptr;
+    m_syncing = false;
+    if (!m_syncError.isEmpty())
+        return fail(FetchResult::Status::StoreFailed, m_syncError);
+    // In place: no longer ours to remove, also after an abort meanwhile.
     setActive(m_partPath, false);
     m_partOwned = false;
     FetchResult result;
@@ -297,8 +403,29 @@ void FileTransfer::finishWith(const FetchResult &result)
 
 void FileTransfer::release()
 {
+    dropRequest();
+    if (m_part.isOpen())
+        m_part.close();
+    if (m_partOwned) {
+        QFile::remove(m_partPath);
+        setActive(m_partPath, false);
+        m_partOwned = false;
+    }
+}
+
+void FileTransfer::dropRequest()
+{
     if (m_stall)
         m_stall->stop();
+    if (m_rate)
+        m_rate->stop();
+    if (m_reader) {
+        if (m_reply)
+            disconnect(m_reply, nullptr, m_reader, nullptr);
+        m_reader->onEnded = nullptr;
+        m_reader->deleteLater();
+        m_reader = nullptr;
+    }
     if (m_reply) {
         // Deleting the reply ends its request. No abort() first: a reply whose
         // error status is on its way would then report two errors.
@@ -310,11 +437,22 @@ void FileTransfer::release()
         m_nam->deleteLater();
         m_nam = nullptr;
     }
-    if (m_part.isOpen())
-        m_part.close();
-    if (m_partOwned) {
-        QFile::remove(m_partPath);
-        setActive(m_partPath, false);
-        m_partOwned = false;
+}
+
+QString TransferFailureReason(const FetchResult &result, FileTransfer::Kind kind)
+{
+    using Status = FetchResult::Status;
+    switch (result.status) {
+    case Status::Ok: return QString();
+    case Status::HttpError: return QStringLiteral("服务器返回 %1").arg(result.httpStatus);
+    case Status::NetworkError: return QStringLiteral("无法连接服务器");
+    case Status::TimedOut: return QStringLiteral("连接超时");
+    case Status::Refused: return QStringLiteral("下载地址无效");
+    case Status::TooLarge: return QStringLiteral("文件过大");
+    case Status::StoreFailed: return QStringLiteral("磁盘已满或无法写入");
+    case Status::ShortBody: return QStringLiteral("文件不完整");
+    case Status::WrongContent:
+        return kind == FileTransfer::Kind::Map ? QStringLiteral("不是地图文件") : QStringLiteral("不是录像文件");
     }
+    return QStringLiteral("下载出错");
 }

@@ -3,19 +3,24 @@
 // the calling thread's event loop while the window keeps running.
 //
 // The body goes into a temporary file beside the target and replaces the target
-// only when the whole, right file has arrived; a failed or cancelled transfer
-// leaves an existing file under the target name exactly as it was.
+// only when the whole, right file has arrived and is synced to the disk; a failed
+// or cancelled transfer leaves an existing file under the target name exactly as
+// it was.
 #include "web/httpget.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QList>
+#include <QPair>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 
 class QNetworkAccessManager;
 class QNetworkReply;
+class QThread;
 class QTimer;
 
 // The first bytes of a replay file: "Warcraft III recorded game" 0x1A 0x00.
@@ -26,6 +31,8 @@ bool LooksLikeMap(QByteArrayView head);
 // Where a transfer into `targetPath` writes until it is complete.
 QString TransferPartPath(const QString &targetPath);
 
+class BoundedReader;
+
 class FileTransfer : public QObject {
     Q_OBJECT
 public:
@@ -34,6 +41,8 @@ public:
     static constexpr qint64 kChunkBytes = 1024;                  // read and written at a time
     static constexpr qint64 kReadBufferBytes = 64 * 1024;        // held by the reply at most
     static constexpr int kDefaultStallMs = 30 * 1000;            // no byte for this long: TimedOut
+    static constexpr qint64 kDefaultMinRate = 1024;              // bytes a second, at least ...
+    static constexpr int kDefaultRateWindowMs = 60 * 1000;       // ... over any window this long: else TimedOut
     static constexpr qint64 kDefaultSizeLimit = 512LL * 1024 * 1024;  // larger: TooLarge
     static inline const QString kPartSuffix = QStringLiteral(".quillmark-part");
 
@@ -47,6 +56,13 @@ public:
     // Limits; set them before start().
     void setStallTimeout(int ms) { m_stallMs = ms; }
     void setSizeLimit(qint64 bytes) { m_sizeLimit = bytes; }
+    // Fewer than bytesPerSecond * windowMs / 1000 bytes within any windowMs after
+    // the request went out: TimedOut. One byte now and then does not hold the tool.
+    void setRateLimit(qint64 bytesPerSecond, int windowMs)
+    {
+        m_minRate = bytesPerSecond;
+        m_rateWindowMs = windowMs;
+    }
 
     // Creates the target's folder, clears temporary files that an interrupted
     // earlier run left there, opens the temporary file and sends the request.
@@ -55,9 +71,10 @@ public:
     void start();
 
     // Cancels a running transfer: the request is dropped, the temporary file is
-    // removed and no further signal is emitted (no finished() at all). Harmless
-    // when the transfer has not started or is already over; safe from a slot of
-    // this object's own signals.
+    // removed and no further signal is emitted (no finished() at all). A file that
+    // has arrived whole and is being synced into place ends there, unreported.
+    // Harmless when the transfer has not started or is already over; safe from a
+    // slot of this object's own signals.
     void abort();
 
     QString urlText() const { return m_urlText; }
@@ -74,21 +91,25 @@ signals:
     void progress(qint64 written, qint64 announced);
     // Exactly once per started transfer unless abort() came first, always from the
     // event loop (never from inside start() or abort()). Ok means the target now
-    // holds the downloaded file. To delete this object from a slot of its own
+    // holds the downloaded file, synced to the disk. To delete this object from a slot of its own
     // signals, use deleteLater(); elsewhere a plain delete is fine.
     void finished(const FetchResult &result);
 
 private:
     enum class State { Idle, Running, Over };
-    void onReadyRead();
-    void onFinished();
-    bool acceptAnswer();              // status and length known: may go on?
-    bool writeChunks(bool drain);     // false when the transfer ended
+    void onEnded();
+    bool acceptAnswer();                      // status and length known: may go on?
+    bool writePiece(const QByteArray &piece); // false when the transfer ended
     bool headIsRight() const;
+    void checkRate();
+    void startWriteBack(bool all);
     void fail(FetchResult::Status status, const QString &why);
     void succeed();
     void finishWith(const FetchResult &result);
     void release();                   // drops the request and the temporary file
+    void dropRequest();               // drops the request only
+    QString syncIntoPlace();          // on the sync thread: why it failed, or empty
+    void onSynced();
 
     const QString m_urlText;
     const QString m_targetPath;
@@ -96,6 +117,8 @@ private:
     const Kind m_kind;
     int m_stallMs = kDefaultStallMs;
     qint64 m_sizeLimit = kDefaultSizeLimit;
+    qint64 m_minRate = kDefaultMinRate;
+    int m_rateWindowMs = kDefaultRateWindowMs;
 
     State m_state = State::Idle;
     bool m_answerAccepted = false;
@@ -105,9 +128,22 @@ private:
     int m_httpStatus = 0;
     qint64 m_announced = -1;
     qint64 m_written = 0;
+    qint64 m_writtenBack = 0;  // bytes handed to the disk's write-back so far
+    static constexpr qint64 kWriteBackBytes = 1024 * 1024;
     QByteArray m_head;  // the first bytes, for the content check
     QFile m_part;
     QNetworkAccessManager *m_nam = nullptr;  // deleted later: it may be signalling
     QPointer<QNetworkReply> m_reply;
+    QPointer<BoundedReader> m_reader;
+    QThread *m_syncThread = nullptr;
+    bool m_syncing = false;
+    QString m_syncError;
     QTimer *m_stall = nullptr;
+    QTimer *m_rate = nullptr;
+    QElapsedTimer m_clock;                     // since the request went out
+    QList<QPair<qint64, qint64>> m_samples;    // (ms, bytes written), oldest first
 };
+
+// Why a transfer failed, as the user reads it: a fixed Chinese text for each
+// status ("服务器返回 404", "连接超时", "文件不完整", "不是录像文件", ...).
+QString TransferFailureReason(const FetchResult &result, FileTransfer::Kind kind);

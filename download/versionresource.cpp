@@ -337,8 +337,11 @@ int ReadVersionResource(const QString &path, VersionStrings &out)
     // Only a plain file: a device or a pipe has no size to bound the read by.
     if (path.isEmpty() || !QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly) || file.size() > MaxVersionFileSize)
         return VersionResourceUnreadable;
-    const QByteArray bytes = file.read(MaxVersionFileSize + 1);
-    if (bytes.size() > MaxVersionFileSize)
+    // As much as the file holds (already checked against the bound), and one byte
+    // more to see it grow meanwhile: never the bound's worth of memory up front.
+    const qint64 size = file.size();
+    const QByteArray bytes = file.read(size + 1);
+    if (bytes.size() > size)
         return VersionResourceUnreadable;
     return ReadVersionResourceBytes(bytes, out);
 }

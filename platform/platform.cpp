@@ -20,6 +20,13 @@ public:
         box.setTextFormat(Qt::PlainText);  // texts may come from the web: never guess HTML
         box.exec();
     }
+    bool Question(QWidget *parent, const QString &text) override
+    {
+        QMessageBox box(QMessageBox::Question, QString(), text, QMessageBox::Yes | QMessageBox::No, parent);
+        box.setTextFormat(Qt::PlainText);
+        box.setDefaultButton(QMessageBox::No);
+        return box.exec() == QMessageBox::Yes;
+    }
     std::optional<QString> InputBox(QWidget *parent, const QString &prompt, const QString &title) override
     {
         QInputDialog dialog(parent);
@@ -53,7 +60,7 @@ public:
         QProcess process;
         process.setProgram(plan.program);
         process.setArguments(plan.arguments);  // each passed as it stands, no shell
-        process.setWorkingDirectory(QFileInfo(plan.program).absolutePath());
+        process.setWorkingDirectory(plan.workingDirectory);
         if (process.startDetached())
             return true;
         if (error)

@@ -1,7 +1,7 @@
 #pragma once
 // The few things the window asks of the desktop, behind small interfaces so that
 // tests can drive the real window and watch its messages without a person.
-#include "download/playback.h"
+#include "platform/launchplan.h"
 
 #include <QString>
 #include <QUrl>
@@ -16,6 +16,8 @@ public:
     virtual void MsgBox(QWidget *parent, const QString &text, const QString &title) = 0;
     // Modal text input; nullopt when cancelled.
     virtual std::optional<QString> InputBox(QWidget *parent, const QString &prompt, const QString &title) = 0;
+    // Modal yes/no question with the question icon and an empty title; true for yes.
+    virtual bool Question(QWidget *parent, const QString &text) = 0;
     // Open-file dialog with one filter entry (its label, and one file name that
     // matches without regard to letter case); the chosen path, nullopt when the
     // dialog was cancelled.

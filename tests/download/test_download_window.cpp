@@ -1,9 +1,11 @@
 // Setting the game path, downloading a replay and its map, and starting the game,
 // in the real window against the demo site, with a copy of the demo game folder.
-#include "download/transfer.h"
+#include "demo/demofiles.h"
+#include "download/downloadsequence.h"
 #include "support/testwindow.h"
 
 const QString kDone = QStringLiteral("下载完毕！"), kMapPath = QStringLiteral("Maps\\Download\\(2)Test.w3x");
+const QByteArray kReplayHead("Warcraft III recorded game\x1A\x00", 28);
 QTime g_now;  // the window's clock in these tests
 
 // A streamed answer of `length` bytes after `head`, 4 KiB every 20 ms, cut off after `limitMs`.
@@ -43,6 +45,13 @@ protected:
         w->Command1->click();
         return wait && WaitFor([&] { return w.dialogs.messages.size() > before; }, 30000) ? w.dialogs.messages.last().text : QString();
     }
+    // The bar after a download: full on success, empty on failure, never busy.
+    bool barEnded(bool full)
+    {
+        const QProgressBar *bar = w->ProgressBar1;
+        return bar->maximum() > 0 && bar->value() == (full ? bar->maximum() : bar->minimum());
+    }
+    QStringList partFiles() const { return FilesBelow(game.path()).filter(FileTransfer::kPartSuffix); }
     int fileRequests()
     {
         const QList<DemoRequest> all = w.server().requests();
@@ -74,13 +83,15 @@ TEST_F(DownloadWindow, ReplayAndMapInSmartAndOverwriteModeThenPlay)
     EXPECT_EQ(ReadBytes(mapFile), QByteArray(9000, 'o'));
     EXPECT_TRUE(w->Command3->isEnabled() && w->Label17->isHidden() && !w->Timer1->isActive());
     EXPECT_EQ(startedDuringMessage, 0);  // what the game is given is the end-to-end road's part
-    EXPECT_EQ(w.launcher.started.size(), 1);
+    ASSERT_EQ(w.launcher.started.size(), 1);
+    EXPECT_EQ(w.launcher.started[0].workingDirectory, game.path() + u'/');  // the game folder, whatever program starts
 
     // Overwrite mode, later, an answer without a length: a new name, written to
     // its end; the longer old map is replaced exactly.
     w->Option2->click();
     g_now = QTime(14, 30, 0);
     EXPECT_EQ(download(site("/_files/nolength/2048"), site("/_files/map/3000")), kDone);
+    EXPECT_TRUE(barEnded(true)) << w->ProgressBar1->maximum();
     EXPECT_EQ(FilesBelow(file("replay")), (QStringList{QStringLiteral("14：30：0 _2048"), QStringLiteral("9：5：7 _2048")}));
     EXPECT_EQ(ReadBytes(mapFile).size(), 3000);
     EXPECT_EQ(ReadBytes(mapFile), FetchBody(site("/_files/map/3000")));
@@ -95,12 +106,112 @@ TEST_F(DownloadWindow, AMapCutOffInOverwriteModeKeepsTheOldMapAndTheWholeReplay)
     w->Option2->setChecked(true);
     WriteBytes(mapFile, "old map");
     w->Command3->setEnabled(false);
-    EXPECT_TRUE(download(site("/_files/replay/2048"), site("/_files/slowmap")).startsWith(u8s("下载失败：")));
+    EXPECT_EQ(download(site("/_files/replay/2048"), site("/_files/slowmap")), u8s("下载失败：地图文件，文件不完整。录像已保存。"));
+    EXPECT_TRUE(barEnded(false));
     EXPECT_EQ(ReadBytes(mapFile), "old map");
     EXPECT_EQ(w->ReplayPath, file("replay/9：5：7 _2048"));
     EXPECT_EQ(ReadBytes(w->ReplayPath).size(), 2048);
     EXPECT_FALSE(w->Command3->isEnabled() || w->Timer1->isActive());
-    EXPECT_TRUE(FilesBelow(game.path()).filter(FileTransfer::kPartSuffix).isEmpty());
+    EXPECT_TRUE(partFiles().isEmpty());
+}
+
+TEST_F(DownloadWindow, ATrickleShowsEveryByteFailsOnItsRateAndASecondPressCancelsIt)
+{
+    // A replay of 4 KiB, one byte every 50 ms.
+    DemoResponse trickle = DemoResponse::streamed(kReplayHead, "r", QByteArray(), 4096);
+    trickle.streamPieceBytes = 1;
+    trickle.streamIntervalMs = 50;
+    w.server().setOverride(QStringLiteral("melee"), "/_files/trickle", trickle);
+    download(site("/_files/trickle"), site("/_files/map/3000"), kMapPath, false);
+    // The text and the bar move with the bytes, long before a whole KiB is in.
+    ASSERT_TRUE(WaitFor([&] { return w->ProgressBar1->value() >= 3 && w->Text6->toPlainText().startsWith(u8s("下载 0.00")); }, 3000))
+        << qPrintable(w->Text6->toPlainText());
+    // A second press offers to cancel; yes removes the partial file.
+    w.dialogs.questionAnswers = {true};
+    w->Command1->click();
+    EXPECT_EQ(w.dialogs.questions, QStringList{u8s("取消当前下载？")});
+    EXPECT_EQ(w.dialogs.texts(), QStringList{u8s("下载已取消")});
+    EXPECT_FALSE(w->Download->isRunning());
+    EXPECT_TRUE(partFiles().isEmpty() && FilesBelow(file("replay")).isEmpty());
+    EXPECT_TRUE(barEnded(false));
+    Idle(300);
+    EXPECT_EQ(w.dialogs.texts(), QStringList{u8s("下载已取消")});
+
+    // Under its least rate over a window (shortened here from 1 KiB/s over 60 s) the transfer fails.
+    w->Download->setTransferSetup([](FileTransfer &t) { t.setRateLimit(1024, 500); });
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(download(site("/_files/trickle"), site("/_files/map/3000")), u8s("下载失败：录像文件，连接超时"));
+    EXPECT_LT(clock.elapsed(), 5000);
+    EXPECT_TRUE(partFiles().isEmpty() && FilesBelow(file("replay")).isEmpty() && barEnded(false));
+}
+
+TEST_F(DownloadWindow, AnEmptyAnswerAndAMapTheIndexDoesNotKnow)
+{
+    // "Content-Length: 0" where the replay belongs: a failure, and the bar is not left busy.
+    w.server().setOverride(QStringLiteral("melee"), "/_files/empty", DemoResponse::bytes(QByteArray()));
+    EXPECT_EQ(download(site("/_files/empty"), site("/_files/map/3000")), u8s("下载失败：录像文件，不是录像文件"));
+    EXPECT_TRUE(barEnded(false)) << w->ProgressBar1->maximum();
+
+    // A DotA map the site's index does not know (no map address): the replay is
+    // kept, the map skipped with the row click's text, and the download ends well.
+    w->Command3->setEnabled(false);
+    w->Text2->setText(u8s("DotA v9.99"));
+    w.dialogs.messages.clear();
+    download(site("/_files/replay/2048"), QString(), u8s("Maps\\Download\\DotA v9.99.w3x"));
+    EXPECT_TRUE(WaitFor([&] { return w.dialogs.messages.size() == 2; }));
+    EXPECT_EQ(w.dialogs.texts(), (QStringList{u8s("检获不到该地图：DotA v9.99"), kDone}));
+    EXPECT_EQ(ReadBytes(file("replay/9：5：7 _2048")).size(), 2048);
+    EXPECT_EQ(w->ReplayPath, file("replay/9：5：7 _2048"));
+    EXPECT_TRUE(w->Command3->isEnabled() && barEnded(true));
+    EXPECT_FALSE(QDir(file("Maps")).exists());
+}
+
+TEST_F(DownloadWindow, ARealMessageBoxBehindTheDoneMessageLetsTheWindowGoOn)
+{
+    // "下载完毕！" as a real modal box, closed by a timer once a second download,
+    // started while it is up, has run to its end in its loop.
+    w->Check1->setChecked(true);
+    w->Text5->setText(u8s("1.24"));
+    QStringList seen;  // what happened while the first box was up
+    int depth = 0;
+    w.dialogs.onMessage = [&](const ShownMessage &m) {
+        if (m.text != kDone || depth > 0)
+            return;
+        ++depth;
+        QTimer poll;
+        poll.callOnTimeout([&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box || box->text() != kDone)
+                return;
+            if (seen.isEmpty()) {
+                seen << u8s("box up, %1 played").arg(w.launcher.started.size());
+                g_now = QTime(9, 6, 0);
+                download(site("/_files/replay/4096"), site("/_files/map/3000"), kMapPath, false);
+            } else if (w.dialogs.messages.size() >= 2 && !w->Download->isRunning()) {
+                seen << u8s("second done, %1 played").arg(w.launcher.started.size());
+                SaveScreenshot(w, "download-done-real-box.png");
+                box->done(QMessageBox::Ok);
+            }
+        });
+        poll.start(20);
+        DesktopPlatform().dialogs->MsgBox(w.form.get(), m.text, m.title);
+        --depth;
+    };
+    QTimer::singleShot(20000, [] {  // never a hung test
+        if (QWidget *m = QApplication::activeModalWidget())
+            m->close();
+    });
+    download(site("/_files/replay/2048"), site("/_files/map/3000"));
+    EXPECT_TRUE(WaitFor([&] { return w.launcher.started.size() == 2; }, 20000));
+    // The second download ran and played inside the first box's loop; the first
+    // plays only once its box is closed.
+    EXPECT_EQ(seen, (QStringList{u8s("box up, 0 played"), u8s("second done, 1 played")}));
+    EXPECT_EQ(w.dialogs.texts(), (QStringList{kDone, kDone}));
+    EXPECT_EQ(FilesBelow(file("replay")), (QStringList{u8s("9：5：7 _2048"), u8s("9：6：0 _4096")}));
+    ASSERT_EQ(w.launcher.started.size(), 2);
+    EXPECT_EQ(w.launcher.started[0].arguments.last(), file("replay/9：6：0 _4096"));
+    EXPECT_EQ(w.launcher.started[1].arguments.last(), file("replay/9：6：0 _4096"));  // ReplayPath: the last replay stored
 }
 
 TEST_F(DownloadWindow, ATextPutIntoTheBoxMidTransferIsNotCoveredByAnOlderProgressText)
@@ -112,9 +223,9 @@ TEST_F(DownloadWindow, ATextPutIntoTheBoxMidTransferIsNotCoveredByAnOlderProgres
     w->Option2->setChecked(true);
     bool written = false;
     // Another handler writes the box right behind the last chunk of the first burst.
-    QObject::connect(w->Timer1, &QTimer::timeout, [&] {
-        if (w->Transfer && w->Transfer->kind() == FileTransfer::Kind::Map)
-            QObject::connect(w->Transfer, &FileTransfer::progress, [&](qint64 bytes, qint64) {
+    QObject::connect(w->Download, &DownloadSequence::transferStarted, [&](FileTransfer *t) {
+        if (t->kind() == FileTransfer::Kind::Map)
+            QObject::connect(t, &FileTransfer::progress, [&](qint64 bytes, qint64) {
                 if (bytes == 4096 && !written) {
                     w->Text6->setPlainText(u8s("另一个录像的评论"));
                     written = true;
@@ -138,10 +249,11 @@ TEST_F(DownloadWindow, PressesSelectionsAndCloseMidTransfer)
     ASSERT_TRUE(midway());
     SaveScreenshot(w, "download-progress.png");
     // A row clicked meanwhile (its search pattern in TargetPath, another replay's
-    // fields) and a second press neither start nor move anything; the map step
-    // reads the fields as they are then.
+    // fields) and a second press, whose offer to cancel is declined, neither start
+    // nor move anything; the map step reads the fields as they are then.
     w->TargetPath = file("replay\\*other.w3g");
     EXPECT_EQ(download(site("/_files/replay/2048"), site("/_files/map/5000"), QStringLiteral("Maps\\Other.w3x")), kDone);
+    EXPECT_EQ(w.dialogs.questions, QStringList{u8s("取消当前下载？")});
     EXPECT_EQ(fileRequests(), 2);
     EXPECT_EQ(FilesBelow(file("replay")), QStringList{QStringLiteral("9：5：7 _slowreplay")});
     EXPECT_EQ(ReadBytes(file("replay/9：5：7 _slowreplay")).size(), 256 * 1024);
@@ -156,6 +268,18 @@ TEST_F(DownloadWindow, PressesSelectionsAndCloseMidTransfer)
     EXPECT_EQ(FilesBelow(file("replay")), QStringList{QStringLiteral("9：5：7 _slowreplay")});
     EXPECT_EQ(ReadBytes(file("replay/9：5：7 _slowreplay")).size(), 256 * 1024);
     EXPECT_EQ(fileRequests(), 3);
+}
+
+TEST_F(DownloadWindow, InTheLocalListTheReplayIsAlreadyOnDisk)
+{
+    WriteBytes(file("replay/9：5：7 _a.w3g"), DemoReplayFile(1006));
+    TriggerMenu(w, "localreplays");
+    ASSERT_EQ(w->ListView1->topLevelItemCount(), 1);
+    ClickRow(w, w->ListView1->topLevelItem(0));
+    w->Command1->click();
+    EXPECT_EQ(w.dialogs.texts(), QStringList{u8s("该录像已在本地，无需下载！")});
+    EXPECT_FALSE(w->Download->isRunning());
+    EXPECT_EQ(fileRequests(), 0);
 }
 
 TEST_F(DownloadWindow, GamePathAndPlay)

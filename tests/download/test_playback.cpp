@@ -43,6 +43,8 @@ TEST(Playback, Launch)
         const LaunchPlan plan = PlanLaunch(game, replay, r.windowsExe, r.wine);
         EXPECT_EQ(plan.program, r.program) << r.windowsExe << r.wine.toStdString();
         EXPECT_EQ(plan.arguments, r.arguments) << r.windowsExe << r.wine.toStdString();
+        // The game starts in its own folder, also when the program started is wine.
+        EXPECT_EQ(plan.workingDirectory, QStringLiteral("/home/u/Warcraft III/")) << r.windowsExe << r.wine.toStdString();
     }
     EXPECT_EQ(WinePathOf(QStringLiteral("replay/r.w3g")), QStringLiteral("replay\\r.w3g"));
 }

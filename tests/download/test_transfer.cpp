@@ -3,9 +3,27 @@
 #include "download/transfer.h"
 #include "support/testfiles.h"
 
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTemporaryDir>
 #include <QTimer>
+
+#include <dlfcn.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+// Every fsync of this process: the file's path and size when it was synced.
+static QList<QPair<QString, qint64>> g_synced;
+extern "C" int fsync(int fd)
+{
+    static const auto real = reinterpret_cast<int (*)(int)>(dlsym(RTLD_NEXT, "fsync"));
+    char path[4096];
+    const ssize_t n = readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), path, sizeof path - 1);
+    struct stat st{};
+    if (n > 0 && ::fstat(fd, &st) == 0)
+        g_synced.append({QString::fromLocal8Bit(path, n), qint64(st.st_size)});
+    return real(fd);
+}
 
 using Status = FetchResult::Status;
 using Kind = FileTransfer::Kind;
@@ -49,8 +67,11 @@ TEST_F(Transfer, ALongerOldMapIsReplacedAndOnlyOurTemporaryFilesGo)
     WriteBytes(map, QByteArray(10000, 'x'));
     WriteBytes(TransferPartPath(map + u'x'), "half a map");
     WriteBytes(dir.filePath(QStringLiteral("Maps/notes.part")), "not ours");
+    g_synced.clear();
     ASSERT_EQ(run(melee("/_files/map/3000"), map, Kind::Map).result.status, Status::Ok);
     EXPECT_EQ(ReadBytes(map), FetchBody(melee("/_files/map/3000")));
+    // The whole new map was on the disk under its temporary name before it took the old one's.
+    EXPECT_TRUE(g_synced.contains(qMakePair(TransferPartPath(QFileInfo(map).canonicalFilePath()), qint64(3000)))) << g_synced.size();
     EXPECT_EQ(FilesBelow(dir.filePath(QStringLiteral("Maps"))), (QStringList{QStringLiteral("(4)TurtleRock.w3x"), QStringLiteral("notes.part")}));
 }
 
@@ -74,6 +95,33 @@ TEST_F(Transfer, FailedAnswersLeaveTheOldFileAndNoTemporaryFile)
             EXPECT_EQ(FileBytesBelow(folder), (hadOld ? Files{{QFileInfo(target).fileName(), old}} : Files()));  // the old file whole
         }
     }
+}
+
+TEST_F(Transfer, ATrickleFailsOnItsRateThoughEveryByteRestartsTheStall)
+{
+    // A replay of 4 KiB, one byte every 50 ms: 20 bytes a second.
+    DemoResponse trickle = DemoResponse::streamed(QByteArray("Warcraft III recorded game\x1A\x00", 28), "r", QByteArray(), 4096);
+    trickle.streamPieceBytes = 1;
+    trickle.streamIntervalMs = 50;
+    site.server().setOverride(QStringLiteral("melee"), "/trickle", trickle);
+    QEventLoop loop;
+    FileTransfer t(melee("/trickle"), target, Kind::Replay);
+    t.setStallTimeout(300);
+    t.setRateLimit(1024, 600);  // at least 1 KiB a second over any 0.6 s
+    std::optional<FetchResult> result;
+    qint64 shown = 0;  // bytes the last progress told of
+    QObject::connect(&t, &FileTransfer::progress, [&](qint64 written, qint64) { shown = written; });
+    QObject::connect(&t, &FileTransfer::finished, &loop, [&](const FetchResult &r) { result = r; loop.quit(); });
+    QTimer::singleShot(10 * 1000, &loop, &QEventLoop::quit);
+    QElapsedTimer clock;
+    clock.start();
+    t.start();
+    loop.exec();
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->status, Status::TimedOut);
+    EXPECT_TRUE(clock.elapsed() >= 600 && clock.elapsed() < 3000) << clock.elapsed();
+    EXPECT_TRUE(shown > 0 && shown < 1024) << shown;  // each byte told as it came
+    EXPECT_TRUE(FilesBelow(folder).isEmpty());
 }
 
 TEST_F(Transfer, UnwritableTargetsAndForeignAddressesFetchNothing)

@@ -3,7 +3,7 @@
 // folder, holds the window past its limits or shows a failure as success. One row
 // per fetch status and road, per refusal and per parser.
 #include "demo/demofiles.h"
-#include "download/transfer.h"
+#include "download/downloadsequence.h"
 #include "support/testwindow.h"
 
 #include <QTcpServer>
@@ -114,7 +114,7 @@ QList<Row> Rows()
     auto R = [](const char *t) { return At("/Download.aspx", Route(t, true)); };  // the replay
     auto M = [](const QString &map) { return Names(u8s("a.w3g"), u8s("Maps\\") + map); };
     auto DotaMap = [](const char *href) { return DetailIs(Page(DotaDetailPage(), {{"labMapname\"><a href='([^']*)'", u8s(href)}})); };
-    const char *const noReplay = "无法保存录像：", *const noMap = "无法保存地图：", *const failed = "下载失败：", *const done = "下载完毕！";
+    const char *const noMap = "无法保存地图：", *const done = "下载完毕！";
     const char *const noDetail = "未能取得该录像的详细信息！";
     const QString tricks = u8s("x' onerror='alert(1)' \"<script>alert(2)</script><b>T</b>");
     QList<Row> rows = {
@@ -130,16 +130,30 @@ QList<Row> Rows()
          [](Ctx &c) { return !c.w->WebBrowser1->WrittenText().contains(QRegularExpression(u8s("<script>alert|' onerror"))); }},  // an escaped attribute
         {"dota detail: script in player data", DotaClick,
          DetailIs(Page(DotaDetailPage(), {{"<span id=\"labPlayerdata\">()", u8s("<script>alert(1);confirm(2);prompt(3)</script>")}})), "", OneBoxPerPress},
-        // The file road: every way a file fails, then every refusal of a name or path.
-        {"replay: reset mid-body", Download, R("/_files/cut/5000"), failed}, {"replay: 404 with a page", Download, R("/_files/404"), failed},
-        {"replay: a page, not a replay", Download, R("/_files/htmlreplay"), failed}, {"map: reset mid-body", Download, At("/ReplayMap/download/F/Fault.w3x", Cut(DemoMapBytes(5000, 1))), failed},
-        {"replay name ..\\", Download, Names(u8s("..\\..\\..\\evil.w3g")), noReplay}, {"replay name CON", Download, Names(u8s("CON")), noReplay},
+        // The file road: every way a file fails, then every refusal of a name or path,
+        // each with its whole text: what failed and why.
+        {"replay: reset mid-body", Download, R("/_files/cut/5000"), "下载失败：录像文件，文件不完整"},
+        {"replay: 404 with a page", Download, R("/_files/404"), "下载失败：录像文件，服务器返回 404"},
+        {"replay: a page, not a replay", Download, R("/_files/htmlreplay"), "下载失败：录像文件，不是录像文件"},
+        {"replay: never answers", Download, [](Ctx &c) {
+             c.over("/Download.aspx", Route("/_test/silent"));
+             c.w->Download->setTransferSetup([](FileTransfer &t) { t.setStallTimeout(500); });
+         }, "下载失败：录像文件，连接超时"},
+        {"map: reset mid-body", Download, At("/ReplayMap/download/F/Fault.w3x", Cut(DemoMapBytes(5000, 1))), "下载失败：地图文件，文件不完整。录像已保存。"},
+        {"map: 404 with a page", Download, At("/ReplayMap/download/F/Fault.w3x", Route("/_files/404", true)), "下载失败：地图文件，服务器返回 404。录像已保存。"},
+        {"map: a replay, not a map", Download, At("/ReplayMap/download/F/Fault.w3x", Route("/_files/replay/2048", true)), "下载失败：地图文件，不是地图文件。录像已保存。"},
+        {"replay name ..\\", Download, Names(u8s("..\\..\\..\\evil.w3g")), "无法保存录像：名称含有路径分隔符"},
+        {"replay name CON", Download, Names(u8s("CON")), "无法保存录像：名称是设备名"},
         {"replay name ../ (last part kept)", Download, Names(u8s("../../../evil.w3g")), done,
          [](Ctx &c) { return FilesBelow(c.game + u8s("/replay")).filter(u8s("evil.w3g")).size() == 1; }},
-        {"replay name drive letter", Download, Names(u8s("C:\\evil.w3g")), noReplay}, {"replay name of 300 characters", Download, Names(QString(296, u'r') + u8s(".w3g")), noReplay},
-        {"replay name ..%5C", Download, Names(u8s("..%5C..%5Cevil.w3g")), noReplay}, {"replay name empty", Download, Names(QString()), noReplay},
-        {"map path ../", Download, M(u8s("../../../evil.w3x")), noMap}, {"map path absolute", Download, M(u8s("/tmp/evil.w3x")), noMap},
-        {"map name AUX.w3x", Download, M(u8s("AUX.w3x")), noMap}, {"map differs only in case", Download, M(u8s("DOWNLOAD\\good.W3X")), done,
+        {"replay name drive letter", Download, Names(u8s("C:\\evil.w3g")), "无法保存录像：名称含有不允许的字符 :"},
+        {"replay name of 300 characters", Download, Names(QString(296, u'r') + u8s(".w3g")), "无法保存录像：名称过长"},
+        {"replay name ..%5C", Download, Names(u8s("..%5C..%5Cevil.w3g")), "无法保存录像：名称含有路径分隔符"},
+        {"replay name empty", Download, Names(QString()), "无法保存录像：名称为空"},
+        {"map path ../", Download, M(u8s("../../../evil.w3x")), "无法保存地图：路径离开魔兽目录"},
+        {"map path absolute", Download, M(u8s("/tmp/evil.w3x")), "无法保存地图：路径含有空的部分"},  // behind "Maps\\"
+        {"map name AUX.w3x", Download, M(u8s("AUX.w3x")), "无法保存地图：名称是设备名"},
+        {"map differs only in case", Download, M(u8s("DOWNLOAD\\good.W3X")), done,
          [](Ctx &c) { return FilesBelow(c.game).filter(u8s(".w3x"), Qt::CaseInsensitive).size() == 1; }},
         {"dota map path ../", DotaDownload, DotaMap("/../../../evil.w3x"), nullptr, Shows("无法保存地图：路径离开魔兽目录")},
         {"dota map path absolute", DotaDownload, DotaMap("//tmp/evil.w3x"), nullptr, Shows(noMap)},
@@ -148,7 +162,7 @@ QList<Row> Rows()
              QFile::setPermissions(c.game + u8s("/replay"), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
              if (geteuid() == 0)  // root writes anyway: a file stands where the replay folder must go
                  QDir(c.game + u8s("/replay")).removeRecursively(), WriteBytes(c.game + u8s("/replay"), "not a folder");
-         }, nullptr},
+         }, "下载失败：录像文件，磁盘已满或无法写入"},
         // The game: a name is one argument, a version that differs or cannot be read stops the launch.
         {"replay name with shell syntax", Play, Names(u8s("a;$(touch x)&b`id`.w3g")), done, [](Ctx &c) {  // one argument, never a shell
              const QList<LaunchPlan> &s = c.w.launcher.started;
@@ -224,7 +238,7 @@ TEST(Faults, NoFaultLosesAFileHangsOrShowsSuccess)
         if (is({Download, DotaDownload, Play})) {
             const qsizetype shown = w.dialogs.messages.size();
             w->Command1->click();
-            WaitFor([&] { return w.dialogs.messages.size() > shown && !w->Transfer && !w->Timer1->isActive(); }, 20000);
+            WaitFor([&] { return w.dialogs.messages.size() > shown && !w->Download->isRunning(); }, 20000);
         }
         if (row.act == SetGame)  // a replay the game would fit, had its version been read
             w->Text5->setText(u8s("1.24")), w->ReplayPath = game + u8s("/replay/Old.w3g");
@@ -244,7 +258,9 @@ TEST(Faults, NoFaultLosesAFileHangsOrShowsSuccess)
             {"bounded", alive && c.modals == 0 && ms < (row.act == Feed ? 6000 : 5000)},
             {"files kept", std::all_of(before.keyValueBegin(), before.keyValueEnd(), [&](auto f) { return after.value(f.first) == f.second; })},
             {"nothing outside", std::all_of(after.keyBegin(), after.keyEnd(), [&](const QString &f) { return before.contains(f) || f.startsWith(u8s("a/b/game/")); })},
-            {"message", !row.said || (*row.said ? !said.isEmpty() && said.first().startsWith(u8s(row.said)) : said.isEmpty())},
+            // A download's first message whole; elsewhere its start.
+            {"message", !row.said || (*row.said ? !said.isEmpty() && (is({Download, DotaDownload, Play}) ? said.first() == u8s(row.said) : said.first().startsWith(u8s(row.said)))
+                                                : said.isEmpty())},
             {"no false success", (row.said && u8s(row.said) == u8s("下载完毕！")) || (!said.contains(u8s("下载完毕！")) && w.launcher.started.isEmpty())},
             {"web links only", std::all_of(w.opener.opened.begin(), w.opener.opened.end(), IsWebAddress)},
             {"no partial file", FilesBelow(game).filter(FileTransfer::kPartSuffix).isEmpty()},

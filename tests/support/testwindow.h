@@ -29,6 +29,9 @@ public:
     std::deque<std::optional<QString>> openFileAnswers;  // next OpenFile answers; none left = cancel
     QStringList openFileFilters;                          // "label|pattern" of every OpenFile
     std::function<void(const ShownMessage &)> onMessage;  // runs while the message is "shown"
+    QStringList questions;                                // every Question asked
+    std::deque<bool> questionAnswers;                     // next Question answers; none left = no
+    std::function<void()> onQuestion;                     // runs while the question is "shown"
     QStringList texts(bool titled = false) const  // of every message so far; titled: as "title|text"
     {
         QStringList out;
@@ -41,6 +44,17 @@ public:
         messages.append({text, title});
         if (onMessage)
             onMessage(messages.last());
+    }
+    bool Question(QWidget *, const QString &text) override
+    {
+        questions.append(text);
+        if (onQuestion)
+            onQuestion();
+        if (questionAnswers.empty())
+            return false;
+        const bool yes = questionAnswers.front();
+        questionAnswers.pop_front();
+        return yes;
     }
     std::optional<QString> InputBox(QWidget *, const QString &prompt, const QString &) override
     {

@@ -123,6 +123,23 @@ TEST_F(PageFetch, TimeLimits)
     EXPECT_TRUE(r.status == FetchResult::Status::TimedOut && received > 0 && flood.took(0, 3000)) << flood.clock.elapsed();
 }
 
+// A page of 1 MiB sent gzip-compressed that inflates to 1 GiB: the reply gives
+// up on it ("decompression failed") and never finishes. Both roads fail it at
+// once, not at their time limits.
+TEST_F(PageFetch, ACompressedBombFailsAtOnce)
+{
+    pages.setTimeoutMs(20000);
+    FetchResult outcome;
+    Watch file(1000);
+    EXPECT_TRUE(pages.FetchPage(melee("/_test/gzipbomb/1024"), kPageFile, &outcome).isEmpty());
+    EXPECT_EQ(outcome.status, FetchResult::Status::NetworkError);
+    EXPECT_TRUE(file.took(0, 2000)) << file.clock.elapsed();
+    EXPECT_FALSE(pages.exists(kPageFile));
+    Watch memoryRoad(1000);
+    EXPECT_TRUE(memory("/_test/gzipbomb/1024").isEmpty());
+    EXPECT_TRUE(memoryRoad.took(0, 2000)) << memoryRoad.clock.elapsed();  // its own limit is 3 to 4 s
+}
+
 TEST(SiteSettings, IniBesideTheProgramAndEnvironmentWhichWins)
 {
     const QTemporaryDir dir;
