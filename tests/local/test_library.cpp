@@ -383,6 +383,9 @@ TEST_F(Library, FollowsNoLinkOutOfTheReplayFolder)
         kept << q.value(0).toString();
     EXPECT_EQ(kept, (QStringList{QFileInfo(game.filePath(QStringLiteral("replay"))).canonicalFilePath(), u8s("a.w3g"), u8s("b.w3g"),
                                  u8s("c.w3g"), u8s("in.w3g")}));
+    q = QSqlQuery(QStringLiteral("PRAGMA user_version"), db);
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(q.value(0).toInt(), 1);  // the first schema
     q = QSqlQuery();
     db = QSqlDatabase();
     QSqlDatabase::removeDatabase(QStringLiteral("look"));
