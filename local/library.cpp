@@ -58,6 +58,8 @@ public:
         m_clock.start();
     }
     std::atomic<bool> cancelled{false};
+    // The look the library waits for: an older one stops early (what it read is kept).
+    std::atomic<quint64> wanted{0};
 
     void scan(quint64 generation, const QString &gameFolder, const QString &folder, bool reset,
               const QHash<QString, Stamp> &known)
@@ -79,7 +81,6 @@ public:
             LocalReplayFile file;
             qint64 size;
             qint64 modifiedMs;
-            bool changed;  // a copy of it was in the list before
         };
         QList<Todo> todo;
         QSet<QString> present;
@@ -100,7 +101,7 @@ public:
                 batch.pending = true;
                 continue;
             }
-            todo.append({file, size, modified, k != m_known.cend()});
+            todo.append({file, size, modified});
         }
         for (auto k = m_known.begin(); k != m_known.end();) {
             if (present.contains(k.key())) {
@@ -119,6 +120,8 @@ public:
         for (const Todo &t : std::as_const(todo)) {
             if (cancelled)
                 return;
+            if (wanted != generation)
+                break;  // another folder or another open: this one is for nobody
             // Whole: the chat is searched, and a file damaged further in is unreadable.
             const ReplayInfo info = ReadLocalReplay(t.file.path, ReplayDepth::Whole);
             m_reads->fetch_add(1);
@@ -306,6 +309,7 @@ void LocalLibrary::requestScan(bool reset)
     }
     LibraryWorker *worker = m_worker;
     const quint64 generation = m_generation;
+    worker->wanted = generation;
     const QString gameFolder = m_gameFolder, folder = m_folder;
     QMetaObject::invokeMethod(
         worker, [=] { worker->scan(generation, gameFolder, folder, fresh, known); }, Qt::QueuedConnection);
@@ -374,7 +378,7 @@ bool LocalLibrary::sleepIfUnwanted()
 {
     if (m_autoSave->load() || !Shown || Shown())
         return false;
-    ++m_generation;  // a look still running is for nobody
+    m_worker->wanted = ++m_generation;  // a look still running is for nobody
     m_scanning = m_scanDue = false;
     m_debounce.stop();
     m_pollTimer.stop();
