@@ -15,6 +15,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QQuickWidget>
 #include <QRadioButton>
 #include <QScreen>
 #include <QTimer>
@@ -69,6 +70,18 @@ void startPanesAfterFirstPaint(QWidget *window, const QList<WebPane *> &panes)
 {
     new PaneStarter(window, panes);
 }
+
+// The panes draw through surfaces that the window composes on the graphics card.
+// A window first shown without such a surface gets its native window destroyed
+// and made anew when the first pane's surface arrives: the user sees the window
+// blink (mapped, unmapped, mapped again). A hidden surface of the same kind,
+// there before the first show, makes the window composed so from the start.
+void composeLikeThePanes(QWidget *window)
+{
+    auto *surface = new QQuickWidget(window);
+    surface->setObjectName(QStringLiteral("PaneSurfaceKind"));
+    surface->hide();
+}
 } // namespace
 
 static void initWindowResources()
@@ -84,6 +97,7 @@ Form1::Form1(const SiteRoots &roots, PageFiles *pages, const Platform &platform,
     buildControls();
     buildMenus();
     m_details = std::make_unique<DetailPane>(*this);
+    composeLikeThePanes(this);
 
     connect(Timer2, &QTimer::timeout, this, &Form1::Timer2_Timer);
     connect(Timer3, &QTimer::timeout, this, &Form1::Timer3_Timer);

@@ -98,7 +98,6 @@ public:
     QString ReplayPath;
     // The row click's search pattern of the selected replay's earlier downloads;
     // the download sequence keeps its own target files.
-    QString TargetPath;
 
     const SiteRoots &Roots() const { return m_roots; }
 

@@ -22,6 +22,8 @@
 #include <QRadioButton>
 #include <QStyledItemDelegate>
 #include <QTimer>
+#include <QToolTip>
+#include <QHelpEvent>
 #include <QTreeWidget>
 
 namespace {
@@ -92,16 +94,45 @@ QLabel *emblemSource(QWidget *parent, const char *name, const QString &picture)
     return pic;
 }
 
+// A cell whose text does not fit in what the list shows of it (cut short with
+// "…", or reaching past the list's right edge, as in the narrow DotA layout)
+// shows its whole text as a tip.
+class CellTipDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    bool helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
+                   const QModelIndex &index) override
+    {
+        if (event->type() != QEvent::ToolTip || !index.isValid())
+            return QStyledItemDelegate::helpEvent(event, view, option, index);
+        QStyleOptionViewItem cell = option;
+        initStyleOption(&cell, index);
+        const QStyle *style = view->style();
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
+        const QRect room = style->subElementRect(QStyle::SE_ItemViewItemText, &cell, view)
+                               .adjusted(margin, 0, -margin, 0)
+                               .intersected(view->viewport()->rect());
+        if (!cell.text.isEmpty() && cell.fontMetrics.horizontalAdvance(cell.text) > room.width()) {
+            QToolTip::showText(event->globalPos(), cell.text, view->viewport(), option.rect);
+            return true;
+        }
+        QToolTip::hideText();
+        return true;
+    }
+};
+
 // Paints the current frame of the row's animated picture (its number, 1 or 2,
 // is kept in the first cell's Qt::UserRole).
-class RowIconDelegate final : public QStyledItemDelegate {
+class RowIconDelegate final : public CellTipDelegate {
 public:
-    RowIconDelegate(QList<QMovie *> pictures, QObject *parent) : QStyledItemDelegate(parent), m_pictures(std::move(pictures)) {}
+    RowIconDelegate(QList<QMovie *> pictures, QObject *parent) : CellTipDelegate(parent), m_pictures(std::move(pictures)) {}
 
 protected:
     void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
     {
-        QStyledItemDelegate::initStyleOption(option, index);
+        CellTipDelegate::initStyleOption(option, index);
         const int picture = index.data(Qt::UserRole).toInt();
         if (picture >= 1 && picture <= m_pictures.size()) {
             option->icon = QIcon(m_pictures.at(picture - 1)->currentPixmap());
@@ -127,7 +158,7 @@ const QString kSearchHelp = QStringLiteral(
     "结束位置可添加 at LostTemple进行地图匹配。\r\n"
     "目前支持简写地图名称为：lt，tr，tm，sv，ei。\r\n"
     "在选手，英雄，战队等搜索关键字后加win或者lose，可搜索该关键字相关的胜负录像。\r\n"
-    "如发现任何问题，请点击提交意见，谢谢使用。\r\n"
+    "如搜索不到录像，可换用其他关键字，或从“对战录像”、“DOTA”菜单按类别浏览，谢谢使用。\r\n"
     "范例1：Sky 人皇 WE UD at ei\r\n"
     "范例2：Moon win 4Kings at TerenasStand\r\n");
 } // namespace
@@ -255,6 +286,7 @@ void Form1::buildControls()
     m_crownClock->setInterval(kCrownStepMs);
     connect(m_crownClock, &QTimer::timeout, this, &Form1::StepCrowns);
     m_crownClock->start();
+    ListView1->setItemDelegate(new CellTipDelegate(ListView1));
     ListView1->setItemDelegateForColumn(0, new RowIconDelegate(ImageList1, ListView1));
 
     // Later controls are drawn on top in Qt; the bar, the DotA pane and the

@@ -2,7 +2,10 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QCoreApplication>
+#include <QLibraryInfo>
 #include <QStandardPaths>
+#include <QTranslator>
 
 SiteRoots StartSites(const QString &iniPath, std::unique_ptr<DemoSite> &demo)
 {
@@ -34,4 +37,15 @@ QString InstalledDemoGameDir(const QString &appDir, bool onDemoSite)
     if (!dir.isDir() || !dir.isWritable())
         return {};
     return QDir::cleanPath(dir.absoluteFilePath());
+}
+
+bool LoadQtChinese(QCoreApplication *app)
+{
+    auto *qt = new QTranslator(app);
+    if (!qt->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete qt;
+        return false;
+    }
+    QCoreApplication::installTranslator(qt);
+    return true;
 }

@@ -6,6 +6,8 @@
 
 #include <memory>
 
+class QCoreApplication;
+
 SiteRoots StartSites(const QString &iniPath, std::unique_ptr<DemoSite> &demo);
 
 // The "quillmark.ini" to read: the one beside the executable when it is there (a
@@ -19,3 +21,9 @@ QString SiteIniPath(const QString &appDir);
 // (<prefix>/share/quillmark/demo-game for <prefix>/bin). Empty when the tool runs
 // on other sites, or the folder is missing or not writable (downloads go into it).
 QString InstalledDemoGameDir(const QString &appDir, bool onDemoSite);
+
+// Qt's own texts in Chinese (the file dialog's labels, column headers and tips,
+// the buttons of message and input boxes), from the system's Qt translations
+// (package qt6-translations-l10n). False when they are not installed: the boxes'
+// buttons are Chinese anyway, the rest of Qt's texts stay English.
+bool LoadQtChinese(QCoreApplication *app);

@@ -1,6 +1,7 @@
 #include "app/webpane.h"
 
 #include <QLoggingCategory>
+#include "platform/platform.h"
 #include "web/httpget.h"
 
 #include <QChildEvent>
@@ -29,9 +30,11 @@ protected:
     }
     void javaScriptAlert(const QUrl &securityOrigin, const QString &msg) override
     {
+        Q_UNUSED(securityOrigin);
         emit m_pane->AlertShown(msg);
+        // The tool's own message box: the engine's would be titled in English.
         if (m_pane->AlertDialogs() && m_pane->TakeUserDialog())
-            QWebEnginePage::javaScriptAlert(securityOrigin, msg);
+            DesktopPlatform().dialogs->MsgBox(m_pane, msg, QString());
     }
     bool javaScriptConfirm(const QUrl &securityOrigin, const QString &msg) override
     {

@@ -38,8 +38,10 @@ void FigureReplay();
 // bench_all --replay-apm FILES: "file<TAB>player<TAB>APM" for every player, for
 // scripts/compare-apm.sh.
 int ReplayApm(const QStringList &paths);
-// Child processes of the start-up figure: print "SHOWN" when the window is up.
-int StartupChild(bool bare);
+// Child processes of the start-up figure, started at `startNs` on BenchClock: print
+// "SHOWN <ms>" (the bare window's page loaded; Form1's window that stays first
+// painted), and for Form1 "ENGINE <ms>" and "WINDOWS <native windows painted>".
+int StartupChild(bool bare, qint64 startNs);
 
 class QuietDialogs final : public Dialogs {
 public:

@@ -78,6 +78,9 @@ void Form1::StartListing(const QString &siteMode, const QString &url)
     SiteMode = siteMode;
     List1->clear();
     ListView1->clear();
+    // The emptied list keeps its scroll position until it is laid out again: the
+    // new rows would open where the old list was scrolled to.
+    ListView1->scrollToTop();
     PageNumber = 1;
     // The new listing forgets the row shown: its row 1 is another replay than
     // row 1 before, so its first click opens it rather than doing nothing.

@@ -64,9 +64,10 @@ DemoData::DemoData()
     teams = strings(root.value(u"teams").toArray());
     events = strings(root.value(u"events").toArray());
     const QStringList versions = strings(root.value(u"versions").toArray());
+    const QStringList dotaVersions = strings(root.value(u"dotaVersions").toArray());
     const QJsonArray maps = root.value(u"maps").toArray();
     const QJsonArray dotaMaps = root.value(u"dotaMaps").toArray();
-    if (meleePlayers.size() < 2 || maps.isEmpty() || versions.isEmpty() || teams.size() < 2
+    if (meleePlayers.size() < 2 || maps.isEmpty() || versions.isEmpty() || dotaVersions.isEmpty() || teams.size() < 2
         || dotaPlayers.isEmpty() || events.isEmpty() || dotaMaps.isEmpty())
         return;
 
@@ -88,7 +89,10 @@ DemoData::DemoData()
         r.map = map.value(u"name").toString();
         r.mapShort = map.value(u"short").toString();
         r.mapFile = map.value(u"file").toString();
-        r.version = versions.at((i / 7) % versions.size());
+        // Runs of seven replays share a version, in the order of the list; the
+        // newest run is a single replay, so the newest replay of the site is one
+        // that the demo game (1.24) plays.
+        r.version = versions.at(((i + 6) / 7) % versions.size());
         const int minutes = i * 97;
         r.time = QStringLiteral("2009-%1-%2 %3:%4")
                      .arg(12 - (minutes / (60 * 24 * 28)) % 12, 2, 10, QChar(u'0'))
@@ -126,7 +130,7 @@ DemoData::DemoData()
         r.event = events.at((i / 3) % events.size());
         r.title = QStringLiteral("%1 VS %2 - %3 第%4局").arg(r.team1, r.team2, r.event, QString::number(i % 3 + 1));
         r.time = QStringLiteral("2009-%1-%2").arg(10 - (i / 28) % 10, 2, 10, QChar(u'0')).arg(28 - i % 28, 2, 10, QChar(u'0'));
-        r.version = versions.at(3 + i % 2 < versions.size() ? 3 + i % 2 : 0);
+        r.version = dotaVersions.at(i % dotaVersions.size());
         r.map = dotaMaps.at(i % dotaMaps.size()).toObject().value(u"name").toString();
         r.icon = (i % 6 == 0) ? 2 : (i % 5 == 2) ? 1 : 0;
         r.brokenItem = (i % 13 == 12);

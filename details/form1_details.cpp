@@ -65,7 +65,6 @@ void Form1::ListView1_ItemClick()
     // A replay downloaded earlier (under any time prefix) plays at once when its
     // map is there too.
     const QString replayName = ReplayNameOf(Text8->text());
-    TargetPath = ReplaySearchPattern(GameFolder, replayName);
     const DownloadedReplay onDisk = FindDownloadedReplay(GameFolder, replayName, Text10->text());
     if (!onDisk.onDisk)
         return;

@@ -238,11 +238,6 @@ QString ReplayNameOf(const QString &replayUrl)
     return decoded.mid(decoded.lastIndexOf(u'/') + 1);
 }
 
-QString ReplaySearchPattern(const QString &gameFolder, const QString &replayName)
-{
-    return gameFolder + QStringLiteral("replay\\*") + replayName;
-}
-
 DownloadedReplay FindDownloadedReplay(const QString &gameFolder, const QString &replayName,
                                       const QString &mapPath)
 {

@@ -62,10 +62,6 @@ bool IsRegularFile(const QString &gameFolder, const QString &relative);
 // follows its last "/" (all of it when it holds none). Not checked here.
 QString ReplayNameOf(const QString &replayUrl);
 
-// The search pattern of a replay downloaded earlier under any time prefix:
-// gameFolder + "replay\*" + replay name (the text the row click keeps).
-QString ReplaySearchPattern(const QString &gameFolder, const QString &replayName);
-
 // A replay downloaded earlier, with its map.
 struct DownloadedReplay {
     bool onDisk = false;  // the replay and its map file are both there

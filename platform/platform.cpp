@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QProcess>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +19,7 @@ public:
     {
         QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok, parent);
         box.setTextFormat(Qt::PlainText);  // texts may come from the web: never guess HTML
+        box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
         box.exec();
     }
     bool Question(QWidget *parent, const QString &text) override
@@ -33,6 +35,8 @@ public:
         dialog.setWindowTitle(title);
         dialog.setLabelText(prompt);
         dialog.setInputMode(QInputDialog::TextInput);
+        dialog.setOkButtonText(QStringLiteral("确定"));
+        dialog.setCancelButtonText(QStringLiteral("取消"));
         if (dialog.exec() != QDialog::Accepted)
             return std::nullopt;
         return dialog.textValue();
@@ -43,6 +47,14 @@ public:
         QFileDialog dialog(parent, QString(), qEnvironmentVariable("QUILLMARK_GAME_DIALOG_DIR"));
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::ExistingFile);
+        // Chinese even where Qt's translations are missing (the rest of Qt's own
+        // texts come from them, loaded at start-up).
+        dialog.setWindowTitle(QStringLiteral("打开"));
+        dialog.setLabelText(QFileDialog::LookIn, QStringLiteral("查找范围："));
+        dialog.setLabelText(QFileDialog::FileName, QStringLiteral("文件名："));
+        dialog.setLabelText(QFileDialog::FileType, QStringLiteral("文件类型："));
+        dialog.setLabelText(QFileDialog::Accept, QStringLiteral("打开"));
+        dialog.setLabelText(QFileDialog::Reject, QStringLiteral("取消"));
         // The entry reads as its label; the pattern behind it ignores letter case
         // (the game folder may hold "war3.exe" on a file system that minds case).
         dialog.setOption(QFileDialog::HideNameFilterDetails);

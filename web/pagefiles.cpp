@@ -2,11 +2,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QStringDecoder>
 
-PageFiles::PageFiles(QString folder) : m_folder(std::move(folder)) {}
+PageFiles::PageFiles(QString folder) : m_folder(std::move(folder)), m_folderWasThere(QFileInfo::exists(m_folder)) {}
 
 QString PageFiles::defaultFolder()
 {
@@ -88,4 +89,6 @@ void PageFiles::RemovePageFiles() const
             || entry.compare(kIndexPageFile, Qt::CaseInsensitive) == 0)
             QFile::remove(dir.filePath(entry));
     }
+    if (!m_folderWasThere)
+        QDir().rmdir(m_folder);  // only an empty folder is removed
 }

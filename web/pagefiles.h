@@ -32,7 +32,8 @@ public:
     // parses an older page as if it were the new one.
     QString FetchPage(const QString &url, const QString &name, FetchResult *outcome = nullptr) const;
 
-    // Removes the two page files (shut-down); missing files are fine.
+    // Removes the two page files (shut-down); missing files are fine. The folder
+    // goes too when this run made it and nothing else is in it.
     void RemovePageFiles() const;
 
     int timeoutMs() const { return m_timeoutMs; }
@@ -40,5 +41,6 @@ public:
 
 private:
     QString m_folder;
+    bool m_folderWasThere = false;  // before this run: the folder is not the run's to remove
     int m_timeoutMs = 20000;
 };

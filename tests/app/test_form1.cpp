@@ -76,3 +76,22 @@ TEST(Form1Start, WithoutItsSkinTheWindowStillWorks)
     }
     qunsetenv("QUILLMARK_SKIN");
 }
+
+TEST(Form1Start, TheSearchHelpNamesOnlyCommandsTheWindowHas)
+{
+    TestWindow w(false);
+    const QString help = Form1::BoxText(w->Text11);
+    EXPECT_EQ(help.split(u8s("\r\n")).size(), 10);  // nine lines, each ended
+    EXPECT_FALSE(help.contains(u8s("提交意见")));
+    // Every name in quotes is a menu of the window.
+    QStringList menus;
+    for (QAction *a : w->menuBar()->actions())
+        menus << a->text().trimmed();
+    const QRegularExpression quoted(u8s("“([^”]+)”"));
+    int named = 0;
+    for (const QRegularExpressionMatch &m : quoted.globalMatch(help)) {
+        EXPECT_TRUE(menus.contains(m.captured(1))) << m.captured(1).toStdString();
+        ++named;
+    }
+    EXPECT_GT(named, 0);
+}

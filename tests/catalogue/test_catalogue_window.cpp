@@ -131,3 +131,69 @@ TEST_F(CatalogueWindow, CrownsAnimateAndRepaintOnlyTheirOwnCells)
     EXPECT_FALSE(crowns.isEmpty());
     EXPECT_EQ(paints.painted.subtracted(crowns), QRegion()) << "an idle list repaints more than its crowns";
 }
+
+TEST_F(CatalogueWindow, EveryNewListingOpensAtItsTop)
+{
+    auto topRow = [&] { return w->ListView1->indexOfTopLevelItem(w->ListView1->itemAt(2, 2)); };
+    // The wheel down past page 1 (page 2 comes in) to row 20 or further.
+    ChooseListing(w, "fasd");
+    Wheel(w, -10);
+    ASSERT_TRUE(WaitFor([&] { return w->ListView1->topLevelItemCount() == 40; }));
+    Wheel(w, -5);
+    ASSERT_GE(topRow(), 20);
+    ChooseListing(w, "awe");
+    EXPECT_EQ(topRow(), 0);
+    EXPECT_EQ(w->ListView1->verticalScrollBar()->value(), 0);
+    // The keys down to the last row of a DotA listing, then the newest melee replays.
+    ChooseListing(w, "dotanew");
+    w->ListView1->setFocus();
+    for (int i = 0; i < 20; ++i)
+        QTest::keyClick(w->ListView1, Qt::Key_Down);
+    Idle(100);
+    ASSERT_GT(topRow(), 0);
+    ChooseListing(w, "all");
+    EXPECT_EQ(topRow(), 0);
+    SaveScreenshot(w, "new-listing-at-top.png");
+}
+
+TEST_F(CatalogueWindow, CutCellsShowTheirWholeTextAsATip)
+{
+    auto tipAt = [&](int row, int column) {
+        QToolTip::hideText();
+        WaitFor([] { return !QToolTip::isVisible(); }, 2000);
+        QWidget *vp = w->ListView1->viewport();
+        // The middle of what the list shows of the cell.
+        const QRect cell = w->ListView1->visualRect(w->ListView1->model()->index(row, column)).intersected(vp->rect());
+        QHelpEvent tip(QEvent::ToolTip, cell.center(), vp->mapToGlobal(cell.center()));
+        QCoreApplication::sendEvent(vp, &tip);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    // The narrow DotA layout at the designed size: the 时间 column reaches past the list's edge.
+    ChooseListing(w, "dotanew");
+    for (int row : {0, 5, 13})
+        EXPECT_EQ(tipAt(row, 4), w->ListView1->topLevelItem(row)->text(4)) << row;
+    EXPECT_EQ(tipAt(0, 0), QString());  // the row number fits: no tip
+    EXPECT_EQ(tipAt(0, 2), QString());  // so does this title
+    // A cell cut short with "…".
+    w->StartListing(QStringLiteral("War3"), w->Roots().melee + QStringLiteral("/_test/longcell?"));
+    Idle(100);
+    EXPECT_EQ(tipAt(0, 2), w->ListView1->topLevelItem(0)->text(2));
+    QToolTip::hideText();
+}
+
+TEST_F(CatalogueWindow, TheNewestDemoReplayPlaysWithTheDemoGame)
+{
+    // The demo game of the README (1.24.4.6387), the first row of "最新录像 ".
+    QTemporaryDir game;
+    ChooseDemoGame(w, game.path());
+    ChooseListing(w, "all");
+    ClickRow(w, w->ListView1->topLevelItem(0));
+    ASSERT_FALSE(w->Text5->text().isEmpty());
+    QTest::mouseClick(w->Command1, Qt::LeftButton);  // "下载"
+    ASSERT_TRUE(WaitFor([&] { return !w.dialogs.messages.isEmpty(); }, 60000));
+    ASSERT_EQ(w.dialogs.texts(), QStringList{QStringLiteral("下载完毕！")});
+    w.dialogs.messages.clear();
+    QTest::mouseClick(w->Command3, Qt::LeftButton);  // "播放录像"
+    EXPECT_EQ(w.dialogs.texts(), QStringList());  // not "当前魔兽版本不对应录像版本！"
+    EXPECT_EQ(w.launcher.started.size(), 1);
+}

@@ -248,10 +248,8 @@ TEST_F(DownloadWindow, PressesSelectionsAndCloseMidTransfer)
     };
     ASSERT_TRUE(midway());
     SaveScreenshot(w, "download-progress.png");
-    // A row clicked meanwhile (its search pattern in TargetPath, another replay's
-    // fields) and a second press, whose offer to cancel is declined, neither start
-    // nor move anything; the map step reads the fields as they are then.
-    w->TargetPath = file("replay\\*other.w3g");
+    // Another replay's fields and a second press, whose offer to cancel is declined,
+    // neither start nor move anything; the map step reads the fields as they are then.
     EXPECT_EQ(download(site("/_files/replay/2048"), site("/_files/map/5000"), QStringLiteral("Maps\\Other.w3x")), kDone);
     EXPECT_EQ(w.dialogs.questions, QStringList{u8s("取消当前下载？")});
     EXPECT_EQ(fileRequests(), 2);

@@ -13,7 +13,6 @@ TEST(GamePath, FolderNamesAndPattern)
     EXPECT_EQ(ReplayNameOf(u8s("http://h/Download.aspx?ReplayID=1003&file=/replay/Sky%20VS%20%B7%E7%C9%F1%20%281003%29.w3g")),
               u8s("Sky VS 风神 (1003).w3g"));
     EXPECT_EQ(ReplayNameOf(u8s("http://h/x/")), QString());
-    EXPECT_EQ(ReplaySearchPattern(u8s("C:\\War3\\"), u8s("a b.w3g")), u8s("C:\\War3\\replay\\*a b.w3g"));
 }
 
 TEST(GamePath, HostilePathsAreRefused)

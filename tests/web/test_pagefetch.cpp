@@ -61,6 +61,23 @@ TEST_F(PageFetch, FileRoad)
     EXPECT_EQ(FilesBelow(dir.path()), QStringList({u8s("empty.Dat"), u8s("keep.txt"), u8s("secret.txt")}));
 }
 
+TEST_F(PageFetch, TheFolderARunMadeGoesAtShutDownWhenEmpty)
+{
+    // Made by this run's first fetch: removed with the page files; a folder that was
+    // there before stays, and so does one that holds other files.
+    const QString made = dir.filePath(u8s("made")), before = dir.filePath(u8s("before")), shared = dir.filePath(u8s("shared"));
+    QDir().mkpath(before);
+    for (const QString &folder : {made, before, shared}) {
+        PageFiles run(folder);
+        ASSERT_FALSE(run.FetchPage(melee("/Default.aspx?a=3&PageNo=1"), kPageFile).isEmpty());
+        if (folder == shared)
+            WriteBytes(QDir(folder).filePath(u8s("notes.txt")), "mine");
+        run.RemovePageFiles();
+    }
+    EXPECT_EQ(std::tuple(QFileInfo::exists(made), QFileInfo::exists(before), FilesBelow(shared)),
+              std::tuple(false, true, QStringList{u8s("notes.txt")}));
+}
+
 TEST_F(PageFetch, FailedFetchKeepsTheOldPageFileAndAllAnswersAreBounded)
 {
     const QString first = pages.FetchPage(melee("/Default.aspx?a=3&PageNo=1"), kPageFile);
