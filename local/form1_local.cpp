@@ -3,6 +3,7 @@
 #include "app/form1.h"
 
 #include "details/detailpane.h"
+#include "local/library.h"
 #include "local/localreplays.h"
 
 #include <QLineEdit>
@@ -23,22 +24,7 @@ void Form1::localreplays_Click()
     Timer2->stop();
     ApplyMeleeLayout();
     Form_Resize();
-
-    const QList<LocalReplayFile> files = LocalReplayFiles(GameFolder);
-    QList<QTreeWidgetItem *> items;
-    items.reserve(files.size());
-    for (const LocalReplayFile &file : files) {
-        const LocalReplayRow row = LocalReplayRowOf(file, ReadLocalReplay(file.path));
-        auto *item = new QTreeWidgetItem;
-        item->setText(0, QString::number(items.size()));
-        item->setText(1, row.matchup);
-        item->setText(2, row.players);
-        item->setText(3, row.map);
-        item->setText(4, row.time);
-        items.append(item);
-        List1->addItem(file.path);
-    }
-    ListView1->addTopLevelItems(items);
+    Library()->Open(GameFolder);  // the rows come from the library (local/form1_library.cpp)
 }
 
 namespace {

@@ -93,20 +93,6 @@ QString MapNameOf(const QString &mapPath)
     return dot > 0 ? file.left(dot) : file;
 }
 
-LocalReplayRow LocalReplayRowOf(const LocalReplayFile &file, const ReplayInfo &info)
-{
-    LocalReplayRow row;
-    if (!info.readable) {
-        row.players = ListCellText(file.fileName + kUnreadableMarker);
-        return row;
-    }
-    row.matchup = ListCellText(MatchupText(info));
-    row.players = ListCellText(PlayersText(info));
-    row.map = ListCellText(LastPartOf(info.mapPath));
-    row.time = file.modified.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
-    return row;
-}
-
 LocalReplayDetail LocalReplayDetailOf(const ReplayInfo &info)
 {
     LocalReplayDetail d;

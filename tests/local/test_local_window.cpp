@@ -1,10 +1,32 @@
 // "本地录像 / 已下载录像": the replays in the game's replay folder, listed and shown
 // from their own files, in the real window with a copy of the demo game folder.
 #include "demo/demofiles.h"
+#include "local/library.h"
+#include "web/siteconfig.h"
 #include "support/testwindow.h"
+
+#include <QStandardPaths>
+
+// The index goes to a temporary data folder: QStandardPaths' test mode below a temporary home.
+class TemporaryDataFolder {
+public:
+    TemporaryDataFolder()
+    {
+        qputenv("HOME", home.path().toLocal8Bit());
+        QStandardPaths::setTestModeEnabled(true);
+    }
+    ~TemporaryDataFolder()
+    {
+        QStandardPaths::setTestModeEnabled(false);
+        qputenv("HOME", oldHome);
+    }
+    QTemporaryDir home;
+    QByteArray oldHome = qgetenv("HOME");
+};
 
 class LocalWindow : public ::testing::Test {
 protected:
+    TemporaryDataFolder data;
     TestWindow w;
     QTemporaryDir game;
     void SetUp() override
@@ -37,6 +59,7 @@ TEST_F(LocalWindow, ListsNewestFirstShowsAndPlaysEachFile)
     w->dotanew_Click();  // the DotA layout before: the local list takes the melee one
     TriggerMenu(w, "localreplays");
     EXPECT_EQ(w->SiteMode, QStringLiteral("local"));
+    ASSERT_TRUE(WaitFor([&] { return !w->Library()->Busy(); }));
     const QList<QStringList> rows = {
         {"0", "暗夜精灵 VS 不死", "Grubby VS xiaOt", "(2)EchoIsles.w3x", "2024-05-02 08:30"},
         {"1", "兽族 VS 不死", "Grubby VS 月神", "(4)TwistedMeadows.w3x", "2024-05-01 10:00"},
@@ -90,4 +113,108 @@ TEST_F(LocalWindow, WithoutAGamePathNothingChanges)
     ASSERT_EQ(w.dialogs.texts(true), QStringList{QStringLiteral("|请先设置 魔兽路径 ！")});  // no title
     EXPECT_EQ(w->SiteMode, QStringLiteral("War3"));
     EXPECT_TRUE(w->ListView1->topLevelItemCount() == rows && w->List1->count() == rows && w->List1->item(0)->text().startsWith(w->Roots().melee));
+}
+
+namespace {
+// Opens the menu `menu` on the menu bar and clicks its command `name`, with the mouse.
+void ClickMenuCommand(TestWindow &w, const char *menu, const char *name)
+{
+    QMenuBar *bar = w->menuBar();
+    QMenu *m = w->findChild<QMenu *>(QLatin1String(menu));
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(m->menuAction()).center());
+    ASSERT_TRUE(WaitFor([&] { return m->isVisible(); }, 2000));
+    QAction *command = w->findChild<QAction *>(QLatin1String(name));
+    QTest::mouseClick(m, Qt::LeftButton, {}, m->actionGeometry(command).center());
+    ASSERT_TRUE(WaitFor([&] { return !m->isVisible(); }, 2000));
+}
+
+QStringList PlayersShown(TestWindow &w)
+{
+    QStringList out;
+    for (int i = 0; i < w->ListView1->topLevelItemCount(); ++i)
+        out << w->ListView1->topLevelItem(i)->text(2);
+    return out;
+}
+} // namespace
+
+TEST_F(LocalWindow, SearchAndAutoSaveFromTheMenuWithTheMouse)
+{
+    ChooseDemoGame(w, game.path());
+    const QString ini = game.filePath(QStringLiteral("settings/quillmark.ini"));
+    w->UseSettingsFile(ini);
+    QAction *autosave = w->findChild<QAction *>(QStringLiteral("autosave"));
+    EXPECT_TRUE(autosave->isCheckable() && !autosave->isChecked());  // off by default
+
+    // From another listing straight to the matches, in the site search's own dialog.
+    w.dialogs.answers = {u8s("月神"), u8s("人族 VS 暗夜精灵")};
+    ClickMenuCommand(w, "local", "localsearch");
+    ASSERT_TRUE(WaitFor([&] { return !w->Library()->Busy(); }));
+    EXPECT_EQ(w.dialogs.prompts, QStringList{Form1::BoxText(w->Text11)});
+    EXPECT_EQ(PlayersShown(w), (QStringList{u8s("Grubby VS 月神"), u8s("月神 VS 小鬼")}));
+    EXPECT_TRUE(w->Frame3->isVisible() && w->Label15->text() == u8s("找到 2 个录像"));
+    ClickMenuCommand(w, "local", "localsearch");
+    EXPECT_EQ(PlayersShown(w), QStringList{u8s("月神 VS 小鬼")});
+    EXPECT_EQ(w->Label15->text(), u8s("找到 1 个录像"));
+
+    // On, remembered; the game's LastReplay.w3g kept under its contents' name, and
+    // the three copies of one game are one row.
+    ClickMenuCommand(w, "local", "autosave");
+    EXPECT_TRUE(autosave->isChecked() && ConfiguredAutoSave(ini));
+    const QDateTime played = QDateTime::currentDateTime().addSecs(-30);
+    WriteBytes(replay("LastReplay.w3g"), DemoReplayFile(1021));
+    {
+        QFile f(replay("LastReplay.w3g"));
+        ASSERT_TRUE(f.open(QIODevice::Append) && f.setFileTime(played, QFileDevice::FileModificationTime));
+    }
+    const QString kept = replay(qPrintable(played.toString("yyyy-MM-dd HHmm") + u8s(" 月神 VS 小鬼 (4)TwistedMeadows.w3g")));
+    ASSERT_TRUE(WaitFor([&] { return QFile::exists(kept) && PlayersShown(w) == QStringList{u8s("月神 VS 小鬼（3 份）")}; }, 4000))
+        << PlayersShown(w).join(u8s(", ")).toStdString();
+    EXPECT_EQ(ReadBytes(kept), DemoReplayFile(1021));
+
+    ClickMenuCommand(w, "local", "autosave");
+    EXPECT_FALSE(autosave->isChecked() || ConfiguredAutoSave(ini));
+    ASSERT_TRUE(SaveAutoSave(ini, true));
+    w->UseSettingsFile(ini);
+    EXPECT_TRUE(autosave->isChecked());
+    EXPECT_TRUE(w.dialogs.messages.isEmpty());
+}
+
+TEST_F(LocalWindow, ANewReplayTakesItsPlaceAndTheRowShownStaysShown)
+{
+    ChooseDemoGame(w, game.path());
+    TriggerMenu(w, "localreplays");
+    ASSERT_TRUE(WaitFor([&] { return !w->Library()->Busy(); }));
+    clickRow(2);
+    ASSERT_EQ(w->Text2->text(), u8s("(4)TwistedMeadows"));
+    const int shown = w->LastItemIndex;
+
+    // Copied in, newest: the first row within 2 s; the row shown moves down with its replay.
+    ASSERT_FALSE(DemoReplayFile(1007).isEmpty());
+    WriteBytes(replay("new.w3g"), DemoReplayFile(1007));
+    ASSERT_TRUE(WaitFor([&] { return w->ListView1->topLevelItemCount() == 5; }, 2000));
+    EXPECT_EQ(w->List1->item(0)->text(), QFileInfo(replay("new.w3g")).canonicalFilePath());
+    EXPECT_EQ(w->LastItemIndex, shown + 1);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(w->ListView1->topLevelItem(i)->text(0), QString::number(i));
+    EXPECT_EQ(w->List1->count(), 5);
+    SaveScreenshot(w, "local-library.png");
+
+    // Removed: gone from the list within 2 s.
+    ASSERT_TRUE(QFile::remove(replay("8：0：0 _b.w3g")));
+    ASSERT_TRUE(WaitFor([&] { return w->ListView1->topLevelItemCount() == 4; }, 2000));
+    EXPECT_FALSE(PlayersShown(w).contains(u8s("Grubby VS 月神")));
+}
+
+TEST_F(LocalWindow, ADamagedIndexStillListsAndSaysWhy)
+{
+    WriteBytes(DefaultIndexPath(), QByteArray(8192, 'x'));
+    ChooseDemoGame(w, game.path());
+    TriggerMenu(w, "localreplays");
+    ASSERT_TRUE(WaitFor([&] { return !w->Library()->Busy(); }));
+    EXPECT_EQ(w->ListView1->topLevelItemCount(), 4);
+    EXPECT_TRUE(w->Frame3->isVisible());
+    EXPECT_EQ(w->Label15->text(), u8s("录像索引已损坏，已直接读取录像文件；共 4 个录像"));
+    // Back to a site listing: the banner is paging's again.
+    w->all_Click();
+    EXPECT_TRUE(!w->Frame3->isVisible() && w->Label15->text() == kPagingBannerText);
 }
