@@ -128,7 +128,8 @@ public:
     void StartListing(const QString &siteMode, const QString &url);
     std::optional<QString> AskKeywords();
     // The search dialog's answer as typed; none when cancelled or blank.
-    std::optional<QString> AskWords();
+    // The words typed into the search box under `help`; none when cancelled or blank.
+    std::optional<QString> AskWords(const QString &help);
     void MeleeCategory(const QString &path);
     void all_Click();
     // The sixteen matchups, named after their menus.

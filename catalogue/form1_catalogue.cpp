@@ -92,9 +92,9 @@ void Form1::StartListing(const QString &siteMode, const QString &url)
     LoadReplayList(url);
 }
 
-std::optional<QString> Form1::AskWords()
+std::optional<QString> Form1::AskWords(const QString &help)
 {
-    const std::optional<QString> answer = m_platform.dialogs->InputBox(this, BoxText(Text11), QString());
+    const std::optional<QString> answer = m_platform.dialogs->InputBox(this, help, QString());
     if (!answer || TrimBlanks(*answer).isEmpty())
         return std::nullopt;
     return answer;
@@ -102,7 +102,7 @@ std::optional<QString> Form1::AskWords()
 
 std::optional<QString> Form1::AskKeywords()
 {
-    const std::optional<QString> answer = AskWords();
+    const std::optional<QString> answer = AskWords(BoxText(Text11));
     if (!answer)
         return std::nullopt;
     std::optional<QString> encoded = EncodeKeywords(*answer);

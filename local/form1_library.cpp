@@ -5,6 +5,7 @@
 
 #include "download/gamepath.h"
 #include "local/library.h"
+#include "local/librarysearch.h"
 #include "web/siteconfig.h"
 
 #include <QAction>
@@ -128,7 +129,7 @@ void Form1::localsearch_Click()
         m_platform.dialogs->MsgBox(this, QStringLiteral("请先设置 魔兽路径 ！"), QString());
         return;
     }
-    const std::optional<QString> words = AskWords();
+    const std::optional<QString> words = AskWords(kLibrarySearchHelp);
     if (!words)
         return;
     if (SiteMode != u"local")

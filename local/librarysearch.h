@@ -13,6 +13,16 @@
 #include <QString>
 #include <QStringList>
 
+// What the search box says for the local library: its words are not the site's
+// (no "UD", "at LostTemple" or "win"), so it has a help of its own. CR LF like
+// the site search's help.
+inline const QString kLibrarySearchHelp = QStringLiteral(
+    "搜索本地录像：\r\n"
+    "可输入玩家名、地图名、游戏名称或聊天内容，多个关键字用空格分开，录像须含有每个关键字（不分大小写）。\r\n"
+    "种族可输入 人族、兽族、暗夜精灵、不死族、随机，或 H、O、N、U、R。\r\n"
+    "对阵可输入 人族 VS 兽族。\r\n"
+    "范例：Moon TwistedMeadows 人族 VS 暗夜精灵");
+
 struct LibrarySearch {
     struct Word {
         QString text;

@@ -145,11 +145,16 @@ TEST_F(LocalWindow, SearchAndAutoSaveFromTheMenuWithTheMouse)
     QAction *autosave = w->findChild<QAction *>(QStringLiteral("autosave"));
     EXPECT_TRUE(autosave->isCheckable() && !autosave->isChecked());  // off by default
 
-    // From another listing straight to the matches, in the site search's own dialog.
+    // From another listing straight to the matches, in the site search's input box
+    // but with a help of the words this search knows, not the site's "UD" or "at ei".
     w.dialogs.answers = {u8s("月神"), u8s("人族 VS 暗夜精灵")};
     ClickMenuCommand(w, "local", "localsearch");
     ASSERT_TRUE(WaitFor([&] { return !w->Library()->Busy(); }));
-    EXPECT_EQ(w.dialogs.prompts, QStringList{Form1::BoxText(w->Text11)});
+    ASSERT_EQ(w.dialogs.prompts.size(), 1);
+    const QString help = w.dialogs.prompts[0];
+    for (const char *word : {"人族", "兽族", "暗夜精灵", "不死族", "H、O、N、U、R", "人族 VS 兽族"})
+        EXPECT_TRUE(help.contains(u8s(word))) << word;
+    EXPECT_FALSE(help.contains(QStringLiteral("UD")) || help.contains(QStringLiteral(" at ")));
     EXPECT_EQ(PlayersShown(w), (QStringList{u8s("Grubby VS 月神"), u8s("月神 VS 小鬼")}));
     EXPECT_TRUE(w->Frame3->isVisible() && w->Label15->text() == u8s("找到 2 个录像"));
     ClickMenuCommand(w, "local", "localsearch");
