@@ -1,7 +1,7 @@
 // The local replays: the replay folder's files, their rows and their details.
 #include "local/localreplays.h"
 
-#include "catalogue/listingparser.h"
+#include "web/texthelpers.h"
 #include "download/gamepath.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "local/replayrecord.h"
 
-#include "catalogue/listingparser.h"
+#include "web/texthelpers.h"
 #include "download/gamepath.h"
 
 #include <algorithm>
