@@ -32,6 +32,8 @@ class QTimer;
 class QTreeWidget;
 class WebPane;
 class SplitterBar;
+class LocalLibrary;
+struct ListEdit;
 class DetailPane;
 class DownloadSequence;
 class ProgressView;
@@ -41,6 +43,8 @@ struct LocalReplayView;
 inline const QString kDesignCaption = QStringLiteral("Quillmark 【Warcraft III】");
 inline const QString kProgramVersionText = QStringLiteral("1.4");
 constexpr double ProgramVersion = 1.4;
+// The loading banner's text while paging (the local list shows its status there).
+inline const QString kPagingBannerText = QStringLiteral("正在读取下一页 》》》");
 
 class Form1 : public QMainWindow {
     Q_OBJECT
@@ -126,6 +130,9 @@ public:
     ListingLoad LoadReplayList(const QString &url);
     void StartListing(const QString &siteMode, const QString &url);
     std::optional<QString> AskKeywords();
+    // The search dialog's answer as typed; none when cancelled or blank.
+    // The words typed into the search box under `help`; none when cancelled or blank.
+    std::optional<QString> AskWords(const QString &help);
     void MeleeCategory(const QString &path);
     void all_Click();
     // The sixteen matchups, named after their menus.
@@ -192,6 +199,17 @@ public:
     // For tests: runs on the worker thread just before a local replay is read.
     std::function<void(const QString &path)> LocalReadStarting;
 
+    // ---- local library (local/form1_library.cpp) ----
+    void localsearch_Click();
+    void autosave_Click();
+    // The settings file whose [local] section remembers "自动保存最近录像"; read
+    // now, written when the command changes.
+    void UseSettingsFile(const QString &iniPath);
+    // The replays of the game folder, from the index; made on first use.
+    LocalLibrary *Library();
+    // Shows `text` in the banner below the list for a few seconds.
+    void ShowLocalStatus(const QString &text);
+
     // ---- announcement ----
     void Timer4_Timer();
 
@@ -199,8 +217,6 @@ signals:
     // A local replay's read ended: `shown` when the pane took it, false when a
     // newer click (or listing) had come meanwhile and the result was dropped.
     void LocalReplayRead(const QString &path, bool shown);
-    // The "已下载录像" listing has all its `rows`.
-    void LocalListingDone(int rows);
 
 public:
 
@@ -246,4 +262,8 @@ private:
     bool m_scrolledDown = false;   // the user scrolled the list down since the last paging tick
     bool m_keyChoosing = false;    // a key press is moving the list's current row
     quint64 m_listingSerial = 0;   // counts listings started, to spot a change during a yield
+    LocalLibrary *m_library = nullptr;
+    QString m_iniPath;             // quillmark.ini; empty: nothing remembered
+    QTimer *m_localStatusTimer = nullptr;
+    void bindLibraryRows(bool reset, const QList<ListEdit> &edits);
 };

@@ -182,7 +182,7 @@ void Form1::buildControls()
     Frame3->setFrameShape(QFrame::Box);
     Frame3->setAutoFillBackground(true);
     Frame3->hide();
-    Label15 = label(Frame3, "Label15", QStringLiteral("正在读取下一页 》》》"), 6240, 120, 2415, 255);
+    Label15 = label(Frame3, "Label15", kPagingBannerText, 6240, 120, 2415, 255);
     Timer2 = timer(this, "Timer2", 1000);
     Inet1 = new QObject(this);
     Inet1->setObjectName(QStringLiteral("Inet1"));
@@ -368,6 +368,11 @@ void Form1::buildMenus()
     bar->addMenu(local);
     connect(menuCommand(local, "localreplays", QStringLiteral("已下载录像")), &QAction::triggered, this,
             &Form1::localreplays_Click);
+    connect(menuCommand(local, "localsearch", QStringLiteral("搜索本地录像")), &QAction::triggered, this,
+            &Form1::localsearch_Click);
+    QAction *autosave = menuCommand(local, "autosave", QStringLiteral("自动保存最近录像"));
+    autosave->setCheckable(true);  // off until the settings file says otherwise
+    connect(autosave, &QAction::triggered, this, &Form1::autosave_Click);
 }
 
 void Form1::StepCrowns()

@@ -26,7 +26,8 @@ int main(int argc, char **argv)
 
     std::unique_ptr<DemoSite> demo;
     const QString appDir = QCoreApplication::applicationDirPath();
-    const SiteRoots roots = StartSites(SiteIniPath(appDir), demo);
+    const QString iniPath = SiteIniPath(appDir);
+    const SiteRoots roots = StartSites(iniPath, demo);
     // Installed and on its own demo replay sites: "设置魔兽" opens in the demo game folder.
     const bool onDemoSite = demo && (roots.melee == demo->roots().melee || roots.dota == demo->roots().dota);
     if (const QString dir = InstalledDemoGameDir(appDir, onDemoSite);
@@ -35,6 +36,7 @@ int main(int argc, char **argv)
 
     PageFiles pages(pageFolder);
     Form1 window(roots, &pages, DesktopPlatform());
+    window.UseSettingsFile(iniPath);
     QObject::connect(&single, &SingleWindow::Wanted, &window, [&window] { BringToFront(&window); });
     TerminationRequests termination;
     QObject::connect(&termination, &TerminationRequests::Requested, &window, &QWidget::close);

@@ -31,6 +31,7 @@ void FigureDownload();
 void FigureMemory();
 void FigureIdle(int seconds);
 void FigureLocal();
+void FigureLibrary();
 void FigureMinimap();
 void FigureText();
 void FigureReplay();

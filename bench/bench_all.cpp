@@ -7,7 +7,7 @@
 //   bench_all                  the whole table (about two minutes)
 //   bench_all --idle-seconds N the idle figure over N seconds instead of 30
 //   bench_all --figure NAME    one figure's rows (listing, dotaclick, download,
-//                              memory, idle, local, text, minimap, replay)
+//                              memory, idle, local, library, text, minimap, replay)
 //   bench_all --replay-apm FILES every player's APM of these replays
 //   bench_all --xvfb ...       the same on a real X server (Xvfb, started and
 //                              ended here) instead of Qt's offscreen platform
@@ -337,6 +337,8 @@ int main(int argc, char **argv)
             FigureIdle(idleSeconds);
         else if (name == u"local")
             FigureLocal();
+        else if (name == u"library")
+            FigureLibrary();
         else if (name == u"minimap")
             FigureMinimap();
         else if (name == u"text")
@@ -390,6 +392,7 @@ int main(int argc, char **argv)
     onXServer("idle", "idle CPU", (idleSeconds + 60) * 1000);
     figure("text", "HtmlToText and listing parsers", 120 * 1000);
     figure("local", "local replay listing", 120 * 1000);
+    figure("library", "local library of 10,000 replays", 300 * 1000);
     figure("minimap", "minimap of an 8 MiB map", 60 * 1000);
     figure("replay", "replay reader", 240 * 1000);
     printTable(rows, idleSeconds);

@@ -70,6 +70,11 @@ Form1::ListingLoad Form1::LoadReplayList(const QString &url)
 
 void Form1::StartListing(const QString &siteMode, const QString &url)
 {
+    if (SiteMode == u"local" && siteMode != u"local") {
+        // The local list's status leaves with it; the banner is paging's again.
+        Frame3->hide();
+        Label15->setText(kPagingBannerText);
+    }
     SiteMode = siteMode;
     List1->clear();
     ListView1->clear();
@@ -87,10 +92,18 @@ void Form1::StartListing(const QString &siteMode, const QString &url)
     LoadReplayList(url);
 }
 
+std::optional<QString> Form1::AskWords(const QString &help)
+{
+    const std::optional<QString> answer = m_platform.dialogs->InputBox(this, help, QString());
+    if (!answer || TrimBlanks(*answer).isEmpty())
+        return std::nullopt;
+    return answer;
+}
+
 std::optional<QString> Form1::AskKeywords()
 {
-    const std::optional<QString> answer = m_platform.dialogs->InputBox(this, BoxText(Text11), QString());
-    if (!answer || TrimBlanks(*answer).isEmpty())
+    const std::optional<QString> answer = AskWords(BoxText(Text11));
+    if (!answer)
         return std::nullopt;
     std::optional<QString> encoded = EncodeKeywords(*answer);
     if (!encoded)

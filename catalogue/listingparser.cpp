@@ -111,13 +111,3 @@ QList<ListingRow> ParseDotaListing(const QString &page, const QString &dotaSiteR
     return rows;
 }
 
-QString ListCellText(const QString &text)
-{
-    constexpr qsizetype kMaxCell = 256;
-    if (text.size() <= kMaxCell)
-        return text;
-    qsizetype keep = kMaxCell - 1;
-    if (text.at(keep - 1).isHighSurrogate())
-        --keep;  // never half a character
-    return text.left(keep) + QChar(0x2026);
-}

@@ -16,10 +16,6 @@ struct ListingRow {
 // Strings and plain values only: a growing row list may move its rows as bytes.
 Q_DECLARE_TYPEINFO(ListingRow, Q_RELOCATABLE_TYPE);
 
-// What a list cell shows of a text from a page: at most 256 characters, the
-// cut marked with "…", so one huge cell cannot freeze the list's painting.
-QString ListCellText(const QString &text);
-
 // Rows of a melee listing page, in page order; a page without items gives none.
 QList<ListingRow> ParseMeleeListing(const QString &page);
 

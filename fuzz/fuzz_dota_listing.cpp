@@ -1,5 +1,6 @@
 // ParseDotaListing over DotA listing pages.
 #include "catalogue/listingparser.h"
+#include "web/texthelpers.h"
 #include "fuzz/fuzztext.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)

@@ -4,14 +4,13 @@
 
 #include "app/layoutmath.h"
 #include "details/detailpane.h"
+#include "local/library.h"
 #include "local/localreplays.h"
 #include "local/localview.h"
 
 #include <QFutureWatcher>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPointer>
-#include <QPromise>
 #include <QPushButton>
 #include <QThreadPool>
 #include <QTimer>
@@ -19,13 +18,6 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <atomic>
-#include <utility>
-
-// A row of the local list as the worker reads it.
-struct LocalListedRow {
-    QString path;
-    LocalReplayRow cells;
-};
 
 // The whole reads of local replays run here, off the window's thread; the window
 // shows only the read of the newest click.
@@ -36,15 +28,9 @@ struct LocalReads {
     QString replayPath;                // empty: no local replay shown
     int version = 0;
     QString mapPath;
-    QPointer<QFutureWatcher<QList<LocalListedRow>>> listing;  // the listing being read
     QThreadPool pool;                  // last: its end waits for the reads running, which use `newest`
 
-    LocalReads() { pool.setMaxThreadCount(2); }  // a click's read runs beside a listing being read
-    ~LocalReads()
-    {
-        if (listing)
-            listing->cancel();  // a closed window waits for no more rows
-    }
+    LocalReads() { pool.setMaxThreadCount(2); }  // a newer click's read need not wait for an older one
 };
 
 LocalReads &Form1::Reads()
@@ -77,55 +63,7 @@ void Form1::localreplays_Click()
     ApplyLocalLayout();
     Details().clear();  // the analysis pane too: nothing of another listing beside this one
     Form_Resize();
-
-    // The folder is looked through and the rows are read on a worker; they come in
-    // batches: the list fills while the window stays free, the first rows at once.
-    LocalReads &reads = Reads();
-    if (reads.listing)
-        reads.listing->cancel();
-    const quint64 listing = m_listingSerial;
-    auto *watcher = new QFutureWatcher<QList<LocalListedRow>>(this);
-    reads.listing = watcher;
-    connect(watcher, &QFutureWatcherBase::resultReadyAt, this, [this, watcher, listing](int batch) {
-        if (m_unloaded || listing != m_listingSerial) {
-            watcher->cancel();
-            return;
-        }
-        const QList<LocalListedRow> rows = watcher->resultAt(batch);
-        QList<QTreeWidgetItem *> items;
-        items.reserve(rows.size());
-        for (const LocalListedRow &row : rows) {
-            auto *item = new QTreeWidgetItem;
-            item->setText(0, QString::number(List1->count()));
-            item->setText(1, row.cells.matchup);
-            item->setText(2, row.cells.players);
-            item->setText(3, row.cells.map);
-            item->setText(4, row.cells.time);
-            items.append(item);
-            List1->addItem(row.path);
-        }
-        ListView1->addTopLevelItems(items);
-    });
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, listing] {
-        watcher->deleteLater();
-        if (!m_unloaded && listing == m_listingSerial)
-            emit LocalListingDone(ListView1->topLevelItemCount());
-    });
-    watcher->setFuture(QtConcurrent::run(&reads.pool, [folder = GameFolder](QPromise<QList<LocalListedRow>> &promise) {
-        QList<LocalListedRow> batch;
-        qsizetype batchSize = 25;  // a screenful first, then larger batches
-        for (const LocalReplayFile &file : LocalReplayFiles(folder)) {
-            if (promise.isCanceled())
-                return;
-            batch.append({file.path, LocalReplayRowOf(file, ReadLocalReplay(file.path))});
-            if (batch.size() >= batchSize) {
-                promise.addResult(std::exchange(batch, {}));
-                batchSize = 100;
-            }
-        }
-        if (!batch.isEmpty())
-            promise.addResult(batch);
-    }));
+    Library()->Open(GameFolder);  // the rows come from the library (local/form1_library.cpp)
 }
 
 namespace {

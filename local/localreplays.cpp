@@ -1,7 +1,7 @@
 // The local replays: the replay folder's files, their rows and their details.
 #include "local/localreplays.h"
 
-#include "catalogue/listingparser.h"
+#include "web/texthelpers.h"
 #include "download/gamepath.h"
 
 #include <QFile>
@@ -91,20 +91,6 @@ QString MapNameOf(const QString &mapPath)
     const QString file = LastPartOf(mapPath);
     const qsizetype dot = file.lastIndexOf(u'.');
     return dot > 0 ? file.left(dot) : file;
-}
-
-LocalReplayRow LocalReplayRowOf(const LocalReplayFile &file, const ReplayInfo &info)
-{
-    LocalReplayRow row;
-    if (!info.readable) {
-        row.players = ListCellText(file.fileName + kUnreadableMarker);
-        return row;
-    }
-    row.matchup = ListCellText(MatchupText(info));
-    row.players = ListCellText(PlayersText(info));
-    row.map = ListCellText(LastPartOf(info.mapPath));
-    row.time = file.modified.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
-    return row;
 }
 
 LocalReplayDetail LocalReplayDetailOf(const ReplayInfo &info)

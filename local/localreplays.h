@@ -40,14 +40,14 @@ void SortNewestFirst(QList<LocalReplayFile> &files);
 // parsed there, so a file changed on disk meanwhile can only fail the checksums.
 ReplayInfo ReadLocalReplay(const QString &path, ReplayDepth depth = ReplayDepth::Opening);
 
-// The cells of a list row, each already bounded for the list (ListCellText).
+// The cells of a list row, each already bounded for the list (ListCellText);
+// made from the library's record (LocalReplayRowOf, local/replayrecord.h).
 struct LocalReplayRow {
     QString matchup;  // "人族 VS 暗夜精灵"
     QString players;  // "Sky VS Moon", or the file name + kUnreadableMarker
     QString map;      // the map's file name: "(4)TwistedMeadows.w3x"
     QString time;     // the file's modified time, "yyyy-MM-dd HH:mm"
 };
-LocalReplayRow LocalReplayRowOf(const LocalReplayFile &file, const ReplayInfo &info);
 
 // "(4)TwistedMeadows": the file name without its last extension.
 QString MapNameOf(const QString &mapPath);

@@ -1,6 +1,9 @@
 #include "web/siteconfig.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
 #include <QSettings>
 
 namespace {
@@ -55,4 +58,70 @@ SiteRoots MergeSiteRoots(const SiteRoots &configured, const SiteRoots &fallback)
     if (r.dotaMap.isEmpty()) r.dotaMap = fallback.dotaMap;
     if (r.feed.isEmpty()) r.feed = fallback.feed;
     return r;
+}
+
+bool ConfiguredAutoSave(const QString &iniPath)
+{
+    if (iniPath.isEmpty() || !QFile::exists(iniPath))
+        return false;
+    QSettings ini(iniPath, QSettings::IniFormat);
+    return ini.value(QStringLiteral("local/autosave"), false).toBool();
+}
+
+bool SaveAutoSave(const QString &iniPath, bool on)
+{
+    if (iniPath.isEmpty())
+        return false;
+    QString text;
+    if (QFile in(iniPath); in.exists()) {
+        if (!in.open(QIODevice::ReadOnly))
+            return false;
+        text = QString::fromUtf8(in.readAll());
+    }
+    QDir().mkpath(QFileInfo(iniPath).absolutePath());
+    QSaveFile out(iniPath);
+    if (!out.open(QIODevice::WriteOnly))
+        return false;
+    out.write(SetIniValue(text, QStringLiteral("local"), QStringLiteral("autosave"),
+                          on ? QStringLiteral("true") : QStringLiteral("false")).toUtf8());
+    return out.commit();
+}
+
+QString SetIniValue(const QString &text, const QString &section, const QString &key, const QString &value)
+{
+    const QString eol = text.contains(QLatin1String("\r\n")) ? QStringLiteral("\r\n") : QStringLiteral("\n");
+    QStringList lines = text.isEmpty() ? QStringList() : text.split(eol);
+    const bool endsWithBreak = !text.isEmpty() && lines.last().isEmpty();
+    if (endsWithBreak)
+        lines.removeLast();
+    const QString header = u'[' + section + u']';
+    const QString line = key + u'=' + value;
+    qsizetype start = -1;
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        if (lines.at(i).trimmed() == header) {
+            start = i;
+            break;
+        }
+    if (start < 0) {
+        if (!lines.isEmpty() && !lines.last().trimmed().isEmpty())
+            lines << QString();
+        lines << header << line;
+    } else {
+        qsizetype end = start + 1;  // the first line after the section
+        while (end < lines.size() && !lines.at(end).trimmed().startsWith(u'['))
+            ++end;
+        qsizetype at = -1, lastFilled = start;
+        for (qsizetype i = start + 1; i < end; ++i) {
+            const QString l = lines.at(i).trimmed();
+            if (!l.isEmpty())
+                lastFilled = i;
+            if (l.section(u'=', 0, 0).trimmed() == key && l.contains(u'='))
+                at = i;
+        }
+        if (at >= 0)
+            lines[at] = line;
+        else
+            lines.insert(lastFilled + 1, line);
+    }
+    return lines.join(eol) + eol;
 }

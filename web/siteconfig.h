@@ -20,3 +20,15 @@ SiteRoots ConfiguredSiteRoots(const QString &iniPath);
 
 // Fills what `configured` leaves empty from `fallback`.
 SiteRoots MergeSiteRoots(const SiteRoots &configured, const SiteRoots &fallback);
+
+// "自动保存最近录像": key autosave of section [local] of the same "quillmark.ini";
+// off when the file or the key is missing.
+bool ConfiguredAutoSave(const QString &iniPath);
+// Writes it into the file (made when missing), every other line kept as it was.
+// False when the file cannot be written.
+bool SaveAutoSave(const QString &iniPath, bool on);
+
+// The ini text `text` with `key` in `[section]` set to `value`: the key's line
+// replaced, or added at the end of its section, or the section added at the end.
+// Every other line, comment and line ending stays as it was.
+QString SetIniValue(const QString &text, const QString &section, const QString &key, const QString &value);

@@ -416,3 +416,14 @@ QString TrimBlanks(const QString &s)
         --to;
     return s.mid(from, to - from);
 }
+
+QString ListCellText(const QString &text)
+{
+    constexpr qsizetype kMaxCell = 256;
+    if (text.size() <= kMaxCell)
+        return text;
+    qsizetype keep = kMaxCell - 1;
+    if (text.at(keep - 1).isHighSurrogate())
+        --keep;  // never half a character
+    return text.left(keep) + QChar(0x2026);
+}

@@ -27,3 +27,7 @@ QString HtmlToText(const QString &text);
 
 // Removes blanks (U+0020 only) at both ends; tabs and line breaks stay.
 QString TrimBlanks(const QString &s);
+
+// What a list cell shows of a text from a page or a file: at most 256 characters,
+// the cut marked with "…", so one huge cell cannot freeze the list's painting.
+QString ListCellText(const QString &text);

@@ -46,7 +46,8 @@ TEST(Form1Start, CaptionColumnsMenusAndFirstStates)
         {"asdasd", "不死 VS 人族", "ud"}, {"qwe", "不死 VS 兽族", "ud"}, {"asd", "不死 VS 暗夜精灵", "ud"},
         {"search", "搜索录像 ", "War"}, {"dotanew", "最新录像", "dota"}, {"ser", "搜索", "dota"},
         {"zd", "战队", "ser"}, {"sxdasd", "选手", "ser"}, {"sais", "赛事", "ser"},
-        {"localreplays", "已下载录像", "local"},
+        {"localreplays", "已下载录像", "local"}, {"localsearch", "搜索本地录像", "local"},
+        {"autosave", "自动保存最近录像", "local"},
     };
     QStringList top;
     for (QAction *a : f->menuBar()->actions())

@@ -2,6 +2,7 @@
 // in the real window against the demo site, with a copy of the demo game folder.
 #include "demo/demofiles.h"
 #include "download/downloadsequence.h"
+#include "local/library.h"
 #include "support/testwindow.h"
 
 const QString kDone = QStringLiteral("下载完毕！"), kMapPath = QStringLiteral("Maps\\Download\\(2)Test.w3x");
@@ -272,7 +273,8 @@ TEST_F(DownloadWindow, InTheLocalListTheReplayIsAlreadyOnDisk)
 {
     WriteBytes(file("replay/9：5：7 _a.w3g"), DemoReplayFile(1006));
     TriggerMenu(w, "localreplays");
-    ASSERT_TRUE(WaitFor([&] { return w->ListView1->topLevelItemCount() == 1; }));  // the rows are read on a worker
+    ASSERT_TRUE(WaitFor([&] { return !w->Library()->Busy(); }));
+    ASSERT_EQ(w->ListView1->topLevelItemCount(), 1);
     ClickRow(w, w->ListView1->topLevelItem(0));
     w->Command1->click();
     EXPECT_EQ(w.dialogs.texts(), QStringList{u8s("该录像已在本地，无需下载！")});

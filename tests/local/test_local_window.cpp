@@ -1,14 +1,17 @@
-// "本地录像 / 已下载录像": the replays in the game's replay folder, listed from their
-// opening blocks, read whole off the window's thread when clicked, shown with the
-// analysis beside the list and their map's minimap, in the real window with a game
-// folder of demo and real replays and a demo map.
-#include "demo/demofiles.h"
+// "本地录像 / 已下载录像": the replays in the game's replay folder, listed from the
+// library, read whole off the window's thread when clicked, shown with the analysis
+// beside the list and their map's minimap, in the real window with a copy of the
+// demo game folder, real replays and a demo map.
 #include "app/splitterbar.h"
+#include "demo/demofiles.h"
 #include "download/pebuilder.h"
+#include "local/library.h"
+#include "web/siteconfig.h"
 #include "support/testwindow.h"
 
 #include <QSemaphore>
 #include <QSignalSpy>
+#include <QStandardPaths>
 
 #include <atomic>
 
@@ -27,8 +30,26 @@ QByteArray GameExecutable(const QString &version)
 }
 } // namespace
 
+// The index goes to a temporary data folder: QStandardPaths' test mode below a temporary home.
+class TemporaryDataFolder {
+public:
+    TemporaryDataFolder()
+    {
+        qputenv("HOME", home.path().toLocal8Bit());
+        QStandardPaths::setTestModeEnabled(true);
+    }
+    ~TemporaryDataFolder()
+    {
+        QStandardPaths::setTestModeEnabled(false);
+        qputenv("HOME", oldHome);
+    }
+    QTemporaryDir home;
+    QByteArray oldHome = qgetenv("HOME");
+};
+
 class LocalWindow : public ::testing::Test {
 protected:
+    TemporaryDataFolder data;
     TestWindow w;
     QTemporaryDir game;
     void SetUp() override
@@ -36,19 +57,31 @@ protected:
         w->Timer4->stop();
         // The folder as the game names it, spelt otherwise on disk: found case-free.
         ASSERT_TRUE(QDir(game.path()).mkpath(QStringLiteral("Replay/x.w3g")));  // a folder, never listed
-        // A real replay with one byte of its header changed: its checksum no longer fits.
-        QByteArray damaged = ReadBytes(kRealReplays + QStringLiteral("w3gjs/132/reforged_release.w3g"));
-        ASSERT_GT(damaged.size(), 0x44);
-        damaged[0x3C] = char(damaged[0x3C] ^ 0x01);  // the replay's length
-        // Rows 0 to 3: 1.20 with an observer; 1.24b; 1.24 (same time as the 1.24b, later
-        // by name); no replay at all. Then real replays: 1.32, 2.0, 1.30.2+, damaged.
+        // 1.20 with an observer; 1.24b; 1.24 (same time as the 1.24b, later by name); no replay at all.
         const struct { const char *name; QByteArray bytes; const char *modified; } files[] = {
             {"10：0：0 _Grubby VS xiaOt.W3G", DemoReplayFile(1006), "2024-05-02 08:30:59"}, {"8：0：0 _b.w3g", DemoReplayFile(1028), "2024-05-01 10:00:00"},
             {"9：5：7 _月神 VS 小鬼.w3g", DemoReplayFile(1021), "2024-05-01 10:00:00"}, {"notes.w3g", "not a replay at all", "2024-04-28 12:00:00"},
+            {"README.txt", "readme", "2024-06-01 12:00:00"}};
+        for (const auto &f : files) {
+            WriteBytes(replay(f.name), f.bytes);
+            QFile file(replay(f.name));
+            const QDateTime modified = QDateTime::fromString(QLatin1String(f.modified), "yyyy-MM-dd HH:mm:ss");
+            ASSERT_TRUE(file.open(QIODevice::Append) && file.setFileTime(modified, QFileDevice::FileModificationTime)) << f.name;
+        }
+    }
+    // The real replays (rows 4 to 7 after the four above: 1.32, 2.0, 1.30.2+, and one
+    // whose header checksum no longer fits) and the map of the TwistedMeadows replays,
+    // below "Maps\Download\" spelt otherwise.
+    void addRealReplaysAndMap()
+    {
+        QByteArray damaged = ReadBytes(kRealReplays + QStringLiteral("w3gjs/132/reforged_release.w3g"));
+        ASSERT_GT(damaged.size(), 0x44);
+        damaged[0x3C] = char(damaged[0x3C] ^ 0x01);  // the replay's length
+        const struct { const char *name; QByteArray bytes; const char *modified; } files[] = {
             {"test_132.w3g", ReadBytes(kRealReplays + QStringLiteral("gowarcraft3/test_132.w3g")), "2024-04-27 12:00:00"},
             {"2.0.2-Melee.w3g", ReadBytes(kRealReplays + QStringLiteral("w3gjs/200/2.0.2-Melee.w3g")), "2024-04-26 12:00:00"},
             {"standard_1304.w3g", ReadBytes(kRealReplays + QStringLiteral("w3gjs/130/standard_1304.w3g")), "2024-04-25 12:00:00"},
-            {"damaged.w3g", damaged, "2024-04-24 12:00:00"}, {"README.txt", "readme", "2024-06-01 12:00:00"}};
+            {"damaged.w3g", damaged, "2024-04-24 12:00:00"}};
         for (const auto &f : files) {
             ASSERT_FALSE(f.bytes.isEmpty()) << f.name;
             WriteBytes(replay(f.name), f.bytes);
@@ -56,18 +89,15 @@ protected:
             const QDateTime modified = QDateTime::fromString(QLatin1String(f.modified), "yyyy-MM-dd HH:mm:ss");
             ASSERT_TRUE(file.open(QIODevice::Append) && file.setFileTime(modified, QFileDevice::FileModificationTime)) << f.name;
         }
-        // The map of the two TwistedMeadows replays, below "Maps\Download\" spelt otherwise.
         WriteBytes(twistedMeadows(), DemoMapFile(QStringLiteral("tm"), QStringLiteral("(4)TwistedMeadows.w3x")));
     }
-    // "已下载录像", and the rows read.
+    QString twistedMeadows() const { return game.filePath(QStringLiteral("maps/DOWNLOAD/(4)twistedmeadows.w3x")); }
+    // "已下载录像", and the rows listed.
     void listLocal()
     {
-        QSignalSpy done(w.form.get(), &Form1::LocalListingDone);
         TriggerMenu(w, "localreplays");
-        ASSERT_TRUE(WaitFor([&] { return !done.isEmpty(); }));
+        ASSERT_TRUE(WaitFor([&] { return !w->Library()->Busy(); }));
     }
-    QString replay(const char *name) const { return game.filePath(QStringLiteral("Replay/") + QString::fromUtf8(name)); }
-    QString twistedMeadows() const { return game.filePath(QStringLiteral("maps/DOWNLOAD/(4)twistedmeadows.w3x")); }
     // Clicks the row and waits until the pane has taken its read.
     bool show(int index)
     {
@@ -88,6 +118,7 @@ protected:
         WaitFor([&] { return !pane->Loading() && !(text = RunJs(pane, script).toString()).isEmpty(); }, 10000);
         return text;
     }
+    QString replay(const char *name) const { return game.filePath(QStringLiteral("Replay/") + QString::fromUtf8(name)); }
     // Map, length, players, version, summary, first name.
     QStringList shown() { return Texts({w->Text2, w->Text3, w->Text4, w->Text5, w->Text6, w->Label1}); }
     static bool sameEmblem(const QLabel *a, const QLabel *b) { return a->pixmap().toImage() == b->pixmap().toImage(); }
@@ -95,6 +126,7 @@ protected:
 
 TEST_F(LocalWindow, ListsShowsEachFileAndPlaysOnlyWhatCanPlay)
 {
+    addRealReplaysAndMap();
     ChooseDemoGame(w, game.path());
     listLocal();
     EXPECT_EQ(w->SiteMode, QStringLiteral("local"));
@@ -176,6 +208,7 @@ TEST_F(LocalWindow, ListsShowsEachFileAndPlaysOnlyWhatCanPlay)
 
 TEST_F(LocalWindow, ReforgedReplaysShowTheirWholeGame)
 {
+    addRealReplaysAndMap();
     ChooseDemoGame(w, game.path());
     listLocal();
     // 2.0: the chat and the winner; the chart drawn in the document, a line a player.
@@ -211,6 +244,7 @@ TEST_F(LocalWindow, TheGameVersionComesFromTheExecutableAndIsComparedByNumber)
     w->Command2_Click();
     EXPECT_EQ(w->Text12->text(), QStringLiteral("1.30.4.11274"));
     EXPECT_TRUE(w.dialogs.messages.isEmpty());
+    addRealReplaysAndMap();
     listLocal();
 
     // "1.30.2+" plays on 1.30.4: the only check left is its map, which is missing.
@@ -240,6 +274,7 @@ TEST_F(LocalWindow, TheGameVersionComesFromTheExecutableAndIsComparedByNumber)
 
 TEST_F(LocalWindow, AnOlderClicksReadIsDroppedWhenANewerOneCame)
 {
+    addRealReplaysAndMap();
     ChooseDemoGame(w, game.path());
     // A listing chosen again before its rows came: the rows once, in order.
     TriggerMenu(w, "localreplays");
@@ -283,4 +318,113 @@ TEST_F(LocalWindow, WithoutAGamePathNothingChanges)
     ASSERT_EQ(w.dialogs.texts(true), QStringList{QStringLiteral("|请先设置 魔兽路径 ！")});  // no title
     EXPECT_EQ(w->SiteMode, QStringLiteral("War3"));
     EXPECT_TRUE(w->ListView1->topLevelItemCount() == rows && w->List1->count() == rows && w->List1->item(0)->text().startsWith(w->Roots().melee));
+}
+
+namespace {
+// Opens the menu `menu` on the menu bar and clicks its command `name`, with the mouse.
+void ClickMenuCommand(TestWindow &w, const char *menu, const char *name)
+{
+    QMenuBar *bar = w->menuBar();
+    QMenu *m = w->findChild<QMenu *>(QLatin1String(menu));
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(m->menuAction()).center());
+    ASSERT_TRUE(WaitFor([&] { return m->isVisible(); }, 2000));
+    QAction *command = w->findChild<QAction *>(QLatin1String(name));
+    QTest::mouseClick(m, Qt::LeftButton, {}, m->actionGeometry(command).center());
+    ASSERT_TRUE(WaitFor([&] { return !m->isVisible(); }, 2000));
+}
+
+QStringList PlayersShown(TestWindow &w)
+{
+    QStringList out;
+    for (int i = 0; i < w->ListView1->topLevelItemCount(); ++i)
+        out << w->ListView1->topLevelItem(i)->text(2);
+    return out;
+}
+} // namespace
+
+TEST_F(LocalWindow, SearchAndAutoSaveFromTheMenuWithTheMouse)
+{
+    ChooseDemoGame(w, game.path());
+    const QString ini = game.filePath(QStringLiteral("settings/quillmark.ini"));
+    w->UseSettingsFile(ini);
+    QAction *autosave = w->findChild<QAction *>(QStringLiteral("autosave"));
+    EXPECT_TRUE(autosave->isCheckable() && !autosave->isChecked());  // off by default
+
+    // From another listing straight to the matches, in the site search's input box
+    // but with a help of the words this search knows, not the site's "UD" or "at ei".
+    w.dialogs.answers = {u8s("月神"), u8s("人族 VS 暗夜精灵")};
+    ClickMenuCommand(w, "local", "localsearch");
+    ASSERT_TRUE(WaitFor([&] { return !w->Library()->Busy(); }));
+    ASSERT_EQ(w.dialogs.prompts.size(), 1);
+    const QString help = w.dialogs.prompts[0];
+    for (const char *word : {"人族", "兽族", "暗夜精灵", "不死族", "H、O、N、U、R", "人族 VS 兽族"})
+        EXPECT_TRUE(help.contains(u8s(word))) << word;
+    EXPECT_FALSE(help.contains(QStringLiteral("UD")) || help.contains(QStringLiteral(" at ")));
+    EXPECT_EQ(PlayersShown(w), (QStringList{u8s("Grubby VS 月神"), u8s("月神 VS 小鬼")}));
+    EXPECT_TRUE(w->Frame3->isVisible() && w->Label15->text() == u8s("找到 2 个录像"));
+    ClickMenuCommand(w, "local", "localsearch");
+    EXPECT_EQ(PlayersShown(w), QStringList{u8s("月神 VS 小鬼")});
+    EXPECT_EQ(w->Label15->text(), u8s("找到 1 个录像"));
+
+    // On, remembered; the game's LastReplay.w3g kept under its contents' name, and
+    // the three copies of one game are one row.
+    ClickMenuCommand(w, "local", "autosave");
+    EXPECT_TRUE(autosave->isChecked() && ConfiguredAutoSave(ini));
+    const QDateTime played = QDateTime::currentDateTime().addSecs(-30);
+    WriteBytes(replay("LastReplay.w3g"), DemoReplayFile(1021));
+    {
+        QFile f(replay("LastReplay.w3g"));
+        ASSERT_TRUE(f.open(QIODevice::Append) && f.setFileTime(played, QFileDevice::FileModificationTime));
+    }
+    const QString kept = replay(qPrintable(played.toString("yyyy-MM-dd HHmm") + u8s(" 月神 VS 小鬼 (4)TwistedMeadows.w3g")));
+    ASSERT_TRUE(WaitFor([&] { return QFile::exists(kept) && PlayersShown(w) == QStringList{u8s("月神 VS 小鬼（3 份）")}; }, 4000))
+        << PlayersShown(w).join(u8s(", ")).toStdString();
+    EXPECT_EQ(ReadBytes(kept), DemoReplayFile(1021));
+
+    ClickMenuCommand(w, "local", "autosave");
+    EXPECT_FALSE(autosave->isChecked() || ConfiguredAutoSave(ini));
+    ASSERT_TRUE(SaveAutoSave(ini, true));
+    w->UseSettingsFile(ini);
+    EXPECT_TRUE(autosave->isChecked());
+    EXPECT_TRUE(w.dialogs.messages.isEmpty());
+}
+
+TEST_F(LocalWindow, ANewReplayTakesItsPlaceAndTheRowShownStaysShown)
+{
+    ChooseDemoGame(w, game.path());
+    TriggerMenu(w, "localreplays");
+    ASSERT_TRUE(WaitFor([&] { return !w->Library()->Busy(); }));
+    ASSERT_TRUE(show(2));
+    ASSERT_EQ(w->Text2->text(), u8s("(4)TwistedMeadows"));
+    const int shown = w->LastItemIndex;
+
+    // Copied in, newest: the first row within 2 s; the row shown moves down with its replay.
+    ASSERT_FALSE(DemoReplayFile(1007).isEmpty());
+    WriteBytes(replay("new.w3g"), DemoReplayFile(1007));
+    ASSERT_TRUE(WaitFor([&] { return w->ListView1->topLevelItemCount() == 5; }, 2000));
+    EXPECT_EQ(w->List1->item(0)->text(), QFileInfo(replay("new.w3g")).canonicalFilePath());
+    EXPECT_EQ(w->LastItemIndex, shown + 1);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(w->ListView1->topLevelItem(i)->text(0), QString::number(i));
+    EXPECT_EQ(w->List1->count(), 5);
+    SaveScreenshot(w, "local-library.png");
+
+    // Removed: gone from the list within 2 s.
+    ASSERT_TRUE(QFile::remove(replay("8：0：0 _b.w3g")));
+    ASSERT_TRUE(WaitFor([&] { return w->ListView1->topLevelItemCount() == 4; }, 2000));
+    EXPECT_FALSE(PlayersShown(w).contains(u8s("Grubby VS 月神")));
+}
+
+TEST_F(LocalWindow, ADamagedIndexStillListsAndSaysWhy)
+{
+    WriteBytes(DefaultIndexPath(), QByteArray(8192, 'x'));
+    ChooseDemoGame(w, game.path());
+    TriggerMenu(w, "localreplays");
+    ASSERT_TRUE(WaitFor([&] { return !w->Library()->Busy(); }));
+    EXPECT_EQ(w->ListView1->topLevelItemCount(), 4);
+    EXPECT_TRUE(w->Frame3->isVisible());
+    EXPECT_EQ(w->Label15->text(), u8s("录像索引已损坏，已直接读取录像文件；共 4 个录像"));
+    // Back to a site listing: the banner is paging's again.
+    w->all_Click();
+    EXPECT_TRUE(!w->Frame3->isVisible() && w->Label15->text() == kPagingBannerText);
 }

@@ -3,6 +3,7 @@
 #include "demo/replaywriter.h"
 #include "download/gamepath.h"
 #include "local/localreplays.h"
+#include "local/replayrecord.h"
 #include "support/testfiles.h"
 
 #include <QTemporaryDir>
@@ -68,7 +69,7 @@ TEST(LocalReplays, NetEaseAndReforgedFilesListedDamagedOnesMarked)
     QStringList names, players;
     for (const LocalReplayFile &f : LocalReplayFiles(game.path())) {
         names << f.fileName;
-        players << LocalReplayRowOf(f, ReadLocalReplay(f.path)).players;
+        players << LocalReplayRowOf(ReplayRecordOf(f.fileName, 0, 0, ReadLocalReplay(f.path))).players;
     }
     names.sort();
     EXPECT_EQ(names, (QStringList{"a.NWG", "b.w3g", "c.nwg", "d.w3g"}));
