@@ -5,6 +5,9 @@
 #include "local/library.h"
 #include "support/testwindow.h"
 
+#include <QScopeGuard>
+#include <QStandardPaths>
+
 const QString kDone = QStringLiteral("下载完毕！"), kMapPath = QStringLiteral("Maps\\Download\\(2)Test.w3x");
 const QByteArray kReplayHead("Warcraft III recorded game\x1A\x00", 28);
 QTime g_now;  // the window's clock in these tests
@@ -271,6 +274,9 @@ TEST_F(DownloadWindow, PressesSelectionsAndCloseMidTransfer)
 
 TEST_F(DownloadWindow, InTheLocalListTheReplayIsAlreadyOnDisk)
 {
+    // The local list's index goes to Qt's test data folder, not the user's.
+    QStandardPaths::setTestModeEnabled(true);
+    const auto realPaths = qScopeGuard([] { QStandardPaths::setTestModeEnabled(false); });
     WriteBytes(file("replay/9：5：7 _a.w3g"), DemoReplayFile(1006));
     TriggerMenu(w, "localreplays");
     ASSERT_TRUE(WaitFor([&] { return !w->Library()->Busy(); }));
