@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QTime>
 
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -36,6 +37,8 @@ struct ListEdit;
 class DetailPane;
 class DownloadSequence;
 class ProgressView;
+struct LocalReads;
+struct LocalReplayView;
 
 inline const QString kDesignCaption = QStringLiteral("Quillmark 【Warcraft III】");
 inline const QString kProgramVersionText = QStringLiteral("1.4");
@@ -185,8 +188,16 @@ public:
 
     // ---- local replays (local/form1_local.cpp) ----
     void localreplays_Click();
-    // The detail pane of the replay file at `path`, read from the file.
+    // The detail pane of the replay file at `path`: the file is read whole on a
+    // worker thread and shown when the read ends, unless a newer click came.
     void ShowLocalReplayDetail(const QString &path);
+    // Whether "播放录像" would play the local replay shown now.
+    bool LocalReplayChosen() const;
+    // The checks before a local replay plays (version numbers, the map on disk);
+    // false when one failed, the user told why.
+    bool LocalReplayPlays();
+    // For tests: runs on the worker thread just before a local replay is read.
+    std::function<void(const QString &path)> LocalReadStarting;
 
     // ---- local library (local/form1_library.cpp) ----
     void localsearch_Click();
@@ -201,6 +212,13 @@ public:
 
     // ---- announcement ----
     void Timer4_Timer();
+
+signals:
+    // A local replay's read ended: `shown` when the pane took it, false when a
+    // newer click (or listing) had come meanwhile and the result was dropped.
+    void LocalReplayRead(const QString &path, bool shown);
+
+public:
 
     // The text of a multi-line text box with its line breaks as CR LF.
     static QString BoxText(const QPlainTextEdit *box);
@@ -224,6 +242,9 @@ private:
     void StepCrowns();
     // The pane emptied and the user told that the replay's details could not be fetched.
     void ReplayDetailNotFetched();
+    void ApplyLocalLayout();
+    void ShowLocalReplayView(const LocalReplayView &view);
+    LocalReads &Reads();
     QAction *menuCommand(QMenu *menu, const char *name, const QString &caption);
 
     SiteRoots m_roots;
@@ -232,6 +253,7 @@ private:
     ProgressView *m_downloadView = nullptr;
     QWidget *m_surface = nullptr;  // the window's own surface (client area)
     std::unique_ptr<DetailPane> m_details;
+    std::shared_ptr<LocalReads> m_localReads;  // the local replays' reads and the one shown (local/form1_local.cpp)
     QTimer *m_crownClock = nullptr;  // steps the crowns; off while the window is minimised
     bool m_unloaded = false;
     bool m_announcementBusy = false;

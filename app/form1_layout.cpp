@@ -65,8 +65,11 @@ void Form1::Form_Resize()
 
     const int detailTop = windowHeight - kDetailHeight - 700;
     setTopTw(Frame1, detailTop);
-    if (SiteMode == u"War3" || SiteMode == u"local")
+    if (SiteMode == u"War3")
         setWidthTw(ListView1, WindowWidth() - 100);
+    // The local analysis pane takes what a larger window gives, beside the list.
+    if (SiteMode == u"local")
+        setWidthTw(WebBrowser2, qMax(0, WindowWidth() - leftTw(WebBrowser2) - 100));
     const int listHeight = detailTop;
     setHeightTw(ListView1, listHeight);
     setHeightTw(WebBrowser2, listHeight);

@@ -55,7 +55,7 @@ public:
     }
     bool Question(QWidget *, const QString &) override { return false; }
     std::optional<QString> InputBox(QWidget *, const QString &, const QString &) override { return std::nullopt; }
-    std::optional<QString> OpenFile(QWidget *, const QString &, const QString &) override { return std::nullopt; }
+    std::optional<QString> OpenFile(QWidget *, const QString &, const QStringList &) override { return std::nullopt; }
 };
 class NoOpener final : public UrlOpener {
 public:

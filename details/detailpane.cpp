@@ -102,7 +102,13 @@ void DetailPane::showLocal(const LocalPaneDetail &d)
     m_mapShown.clear();
     m_mapWire.clear();
     m_minimap->Navigate(QStringLiteral("about:blank"));
-    m_minimap->WriteDocument(Form1::BoxText(m_form.Text13));
+    // The map's own picture, inline: nothing is fetched for a replay on disk.
+    const QString script = Form1::BoxText(m_form.Text13);
+    m_minimap->WriteDocument(d.minimapUrl.isEmpty() ? script : MeleeMinimapDocument(script, d.minimapUrl));
+    m_dotaPane->SetSilent(true);
+    m_dotaPane->SetStayOnDocument(true);
+    m_dotaPane->Navigate(QStringLiteral("about:blank"));
+    m_dotaPane->WriteDocument(d.analysis);
     setFields(d.mapName, d.length, d.playerCount, d.version, d.summary);
     for (int team = 0; team < 2; ++team) {
         const LocalPaneTeam &t = d.teams[size_t(team)];

@@ -31,6 +31,8 @@ struct LocalPaneDetail {
     QString version;      // Text5
     QString summary;      // Text6
     std::array<LocalPaneTeam, 2> teams;
+    QString minimapUrl;   // WebBrowser1: a data: address of the map's picture; empty leaves the pane blank
+    QString analysis;     // WebBrowser2: the analysis document, or what is wrong with the file
 };
 
 class DetailPane {

@@ -180,7 +180,9 @@ QString ReplayAnalysisHtml(const ReplayInfo &info)
         "body{font-family:sans-serif;font-size:13px;margin:8px}h1{font-size:16px}h2{font-size:14px;margin:12px 0 4px}"
         "table{border-collapse:collapse}td,th{border:1px solid #ccc;padding:2px 6px;text-align:left}"
         ".swatch{display:inline-block;width:12px;height:12px;border:1px solid #666;vertical-align:middle}"
-        ".chat td:nth-child(-n+3){white-space:nowrap}svg text{font-size:11px}\n</style></head><body>\n");
+        ".chat td:nth-child(-n+3){white-space:nowrap}svg text{font-size:11px}"
+        // The chart keeps its shape and fits a pane narrower than it.
+        "svg.chart{max-width:100%;height:auto}\n</style></head><body>\n");
     html += QStringLiteral("<h1>%1</h1>\n<p>地图：%2 · 版本：%3 · 时长：%4</p>\n")
                 .arg(esc(info.gameName), esc(info.mapPath), ReplayVersionText(info.version), ReplayLengthText(info.lengthMs));
     html += playersTable(info);

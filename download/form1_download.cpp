@@ -136,8 +136,10 @@ void Form1::Text10_Change()
 
 void Form1::Command2_Click()
 {
+    // From 1.28 on the game's program is "Warcraft III.exe".
     const std::optional<QString> chosen =
-        m_platform.dialogs->OpenFile(this, QStringLiteral("War3(War3.exe)"), QStringLiteral("War3.exe"));
+        m_platform.dialogs->OpenFile(this, QStringLiteral("War3(War3.exe;Warcraft III.exe)"),
+                                     {QStringLiteral("War3.exe"), QStringLiteral("Warcraft III.exe")});
     if (m_unloaded)
         return;
     // The dialog keeps the file name chosen before: a cancel leaves it as it was.
@@ -145,7 +147,7 @@ void Form1::Command2_Click()
         CommonDialog1->setProperty("FileName", *chosen);
     Text7->setText(CommonDialog1->property("FileName").toString());
     GameFolder = GameFolderOf(Text7->text());
-    Text12->setText(GameVersionText(GetDllVersion(ResolveInGameFolder(GameFolder, QStringLiteral("Game.dll")).path)));
+    Text12->setText(GameVersionText(GetDllVersion(GameVersionFile(GameFolder, Text7->text()))));
 }
 
 QString Form1::GetDllVersion(const QString &path)
@@ -164,7 +166,11 @@ void Form1::Command3_Click()
         m_platform.dialogs->MsgBox(this, kNoGamePath, QString());
         return;
     }
-    if (!VersionsFit(Text5->text(), Text12->text())) {
+    // A replay from the game folder has its own checks; a site replay the text check.
+    if (LocalReplayChosen()) {
+        if (!LocalReplayPlays())
+            return;
+    } else if (!VersionsFit(Text5->text(), Text12->text())) {
         m_platform.dialogs->MsgBox(this, QStringLiteral("当前魔兽版本不对应录像版本！"), QString());
         return;
     }

@@ -88,6 +88,14 @@ QString GameFolderOf(const QString &executablePath)
     return at < 0 ? QString() : executablePath.left(at + 1);
 }
 
+QString GameVersionFile(const QString &gameFolder, const QString &executablePath)
+{
+    const QString dll = QStringLiteral("Game.dll");
+    if (IsRegularFile(gameFolder, dll) || executablePath.isEmpty())
+        return ResolveInGameFolder(gameFolder, dll).path;
+    return executablePath;
+}
+
 QString LastPartOf(const QString &path)
 {
     return path.mid(lastSeparator(path) + 1);

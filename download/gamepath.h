@@ -12,6 +12,11 @@
 // its last "\" or "/"; empty when the path holds neither.
 QString GameFolderOf(const QString &executablePath);
 
+// The file whose version resource holds the game's version: the game folder's
+// "Game.dll" (found case-free), or, from 1.28 on where the game has none, the
+// chosen executable itself. Empty without either.
+QString GameVersionFile(const QString &gameFolder, const QString &executablePath);
+
 // What follows the last "\" or "/" of a path (all of it when it holds neither).
 QString LastPartOf(const QString &path);
 

@@ -41,7 +41,7 @@ public:
             return std::nullopt;
         return dialog.textValue();
     }
-    std::optional<QString> OpenFile(QWidget *parent, const QString &filterLabel, const QString &pattern) override
+    std::optional<QString> OpenFile(QWidget *parent, const QString &filterLabel, const QStringList &fileNames) override
     {
         // The run script points the dialog at the demo game folder.
         QFileDialog dialog(parent, QString(), qEnvironmentVariable("QUILLMARK_GAME_DIALOG_DIR"));
@@ -58,7 +58,10 @@ public:
         // The entry reads as its label; the pattern behind it ignores letter case
         // (the game folder may hold "war3.exe" on a file system that minds case).
         dialog.setOption(QFileDialog::HideNameFilterDetails);
-        dialog.setNameFilter(filterLabel + QStringLiteral(" (") + CaseFreePattern(pattern) + QStringLiteral(")"));
+        QStringList patterns;
+        for (const QString &name : fileNames)
+            patterns << CaseFreePattern(name);
+        dialog.setNameFilter(filterLabel + QStringLiteral(" (") + patterns.join(u' ') + QStringLiteral(")"));
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return std::nullopt;
         return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
@@ -102,6 +105,8 @@ QString CaseFreePattern(const QString &fileName)
     for (const QChar c : fileName) {
         if (c.toLower() != c.toUpper())
             pattern += u'[' + c.toUpper() + c.toLower() + u']';
+        else if (c == u' ')
+            pattern += u'?';  // blanks part a filter's patterns: "Warcraft III.exe" is one name
         else
             pattern += c;
     }

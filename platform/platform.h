@@ -4,6 +4,7 @@
 #include "platform/launchplan.h"
 
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 #include <optional>
 
@@ -18,14 +19,15 @@ public:
     virtual std::optional<QString> InputBox(QWidget *parent, const QString &prompt, const QString &title) = 0;
     // Modal yes/no question with the question icon and an empty title; true for yes.
     virtual bool Question(QWidget *parent, const QString &text) = 0;
-    // Open-file dialog with one filter entry (its label, and one file name that
-    // matches without regard to letter case); the chosen path, nullopt when the
-    // dialog was cancelled.
-    virtual std::optional<QString> OpenFile(QWidget *parent, const QString &filterLabel, const QString &pattern) = 0;
+    // Open-file dialog with one filter entry (its label, and the file names that
+    // match, each without regard to letter case); the chosen path, nullopt when
+    // the dialog was cancelled.
+    virtual std::optional<QString> OpenFile(QWidget *parent, const QString &filterLabel, const QStringList &fileNames) = 0;
 };
 
 // A file-name pattern that matches `fileName` in any letter case, for name
-// filters that compare exactly ("War3.exe" gives "[Ww][Aa][Rr]3.[Ee][Xx][Ee]").
+// filters that compare exactly ("War3.exe" gives "[Ww][Aa][Rr]3.[Ee][Xx][Ee]");
+// a blank becomes "?", as blanks part a filter's patterns.
 QString CaseFreePattern(const QString &fileName);
 
 class GameLauncher {

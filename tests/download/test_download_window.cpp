@@ -290,7 +290,7 @@ TEST_F(DownloadWindow, InTheLocalListTheReplayIsAlreadyOnDisk)
 
 TEST_F(DownloadWindow, GamePathAndPlay)
 {
-    EXPECT_EQ(w.dialogs.openFileFilters, QStringList{QStringLiteral("War3(War3.exe)|War3.exe")});
+    EXPECT_EQ(w.dialogs.openFileFilters, QStringList{QStringLiteral("War3(War3.exe;Warcraft III.exe)|War3.exe|Warcraft III.exe")});
     // A cancelled dialog keeps the path chosen before, and reads the version again.
     w->Text12->clear();
     w->Command2_Click();
@@ -318,10 +318,11 @@ TEST_F(DownloadWindow, GamePathAndPlay)
               (QStringList{"|请先选择一个录像！", "Quillmark|未能取得信息!", "|请先设置 魔兽路径 ！", "|请先设置 魔兽路径 ！"}));
     EXPECT_FALSE(w->Timer1->isActive());
 
-    // The dialog's filter finds the game file in any letter case.
+    // The dialog's filter finds either game file in any letter case.
     QTemporaryDir names;
-    for (const char *n : {"war3.exe", "WAR3.EXE", "War3.exe.bak", "xWar3.exe"})
+    for (const char *n : {"war3.exe", "WAR3.EXE", "War3.exe.bak", "xWar3.exe", "warcraft iii.exe", "Warcraft III.exe.lnk", "Warcraft.exe"})
         WriteBytes(names.filePath(QLatin1String(n)), "x");
-    EXPECT_EQ(QDir(names.path()).entryList({CaseFreePattern(QStringLiteral("War3.exe"))}, QDir::Files | QDir::CaseSensitive, QDir::Name),
-              (QStringList{QStringLiteral("WAR3.EXE"), QStringLiteral("war3.exe")}));
+    EXPECT_EQ(QDir(names.path()).entryList({CaseFreePattern(QStringLiteral("War3.exe")), CaseFreePattern(QStringLiteral("Warcraft III.exe"))},
+                                           QDir::Files | QDir::CaseSensitive, QDir::Name),
+              (QStringList{QStringLiteral("WAR3.EXE"), QStringLiteral("war3.exe"), QStringLiteral("warcraft iii.exe")}));
 }

@@ -1,11 +1,34 @@
-// "本地录像 / 已下载录像": the replays in the game's replay folder, listed and shown
-// from their own files, in the real window with a copy of the demo game folder.
+// "本地录像 / 已下载录像": the replays in the game's replay folder, listed from the
+// library, read whole off the window's thread when clicked, shown with the analysis
+// beside the list and their map's minimap, in the real window with a copy of the
+// demo game folder, real replays and a demo map.
+#include "app/splitterbar.h"
 #include "demo/demofiles.h"
+#include "download/pebuilder.h"
 #include "local/library.h"
 #include "web/siteconfig.h"
 #include "support/testwindow.h"
 
+#include <QSemaphore>
+#include <QSignalSpy>
 #include <QStandardPaths>
+
+#include <atomic>
+
+namespace {
+const QString kRealReplays = QStringLiteral(QUILLMARK_TEST_DATA "/real-replays/");
+
+// A "Warcraft III.exe" (from 1.28 on the game has no Game.dll) of product version `version`.
+QByteArray GameExecutable(const QString &version)
+{
+    pebuilder::VersionContent c;
+    for (const char *key : {"CompanyName", "FileDescription", "FileVersion", "InternalName", "LegalCopyright",
+                            "OriginalFileName", "ProductName"})
+        c.strings.append({QLatin1String(key), QStringLiteral("Warcraft III")});
+    c.strings.append({QStringLiteral("ProductVersion"), version});
+    return pebuilder::image(pebuilder::versionInfo(c));
+}
+} // namespace
 
 // The index goes to a temporary data folder: QStandardPaths' test mode below a temporary home.
 class TemporaryDataFolder {
@@ -46,62 +69,244 @@ protected:
             ASSERT_TRUE(file.open(QIODevice::Append) && file.setFileTime(modified, QFileDevice::FileModificationTime)) << f.name;
         }
     }
+    // The real replays (rows 4 to 7 after the four above: 1.32, 2.0, 1.30.2+, and one
+    // whose header checksum no longer fits) and the map of the TwistedMeadows replays,
+    // below "Maps\Download\" spelt otherwise.
+    void addRealReplaysAndMap()
+    {
+        QByteArray damaged = ReadBytes(kRealReplays + QStringLiteral("w3gjs/132/reforged_release.w3g"));
+        ASSERT_GT(damaged.size(), 0x44);
+        damaged[0x3C] = char(damaged[0x3C] ^ 0x01);  // the replay's length
+        const struct { const char *name; QByteArray bytes; const char *modified; } files[] = {
+            {"test_132.w3g", ReadBytes(kRealReplays + QStringLiteral("gowarcraft3/test_132.w3g")), "2024-04-27 12:00:00"},
+            {"2.0.2-Melee.w3g", ReadBytes(kRealReplays + QStringLiteral("w3gjs/200/2.0.2-Melee.w3g")), "2024-04-26 12:00:00"},
+            {"standard_1304.w3g", ReadBytes(kRealReplays + QStringLiteral("w3gjs/130/standard_1304.w3g")), "2024-04-25 12:00:00"},
+            {"damaged.w3g", damaged, "2024-04-24 12:00:00"}};
+        for (const auto &f : files) {
+            ASSERT_FALSE(f.bytes.isEmpty()) << f.name;
+            WriteBytes(replay(f.name), f.bytes);
+            QFile file(replay(f.name));
+            const QDateTime modified = QDateTime::fromString(QLatin1String(f.modified), "yyyy-MM-dd HH:mm:ss");
+            ASSERT_TRUE(file.open(QIODevice::Append) && file.setFileTime(modified, QFileDevice::FileModificationTime)) << f.name;
+        }
+        WriteBytes(twistedMeadows(), DemoMapFile(QStringLiteral("tm"), QStringLiteral("(4)TwistedMeadows.w3x")));
+    }
+    QString twistedMeadows() const { return game.filePath(QStringLiteral("maps/DOWNLOAD/(4)twistedmeadows.w3x")); }
+    // "已下载录像", and the rows listed.
+    void listLocal()
+    {
+        TriggerMenu(w, "localreplays");
+        ASSERT_TRUE(WaitFor([&] { return !w->Library()->Busy(); }));
+    }
+    // Clicks the row and waits until the pane has taken its read.
+    bool show(int index)
+    {
+        QSignalSpy read(w.form.get(), &Form1::LocalReplayRead);
+        const QString path = w->List1->item(index)->text();
+        ClickRow(w, w->ListView1->topLevelItem(index));
+        return WaitFor([&] {
+            for (const QList<QVariant> &r : std::as_const(read))
+                if (r.at(0).toString() == path && r.at(1).toBool())
+                    return true;
+            return false;
+        });
+    }
+    // What `script` makes of a pane's document once it has loaded and says anything.
+    QString paneText(WebPane *pane, const QString &script = QStringLiteral("document.body ? document.body.innerText : ''"))
+    {
+        QString text;
+        WaitFor([&] { return !pane->Loading() && !(text = RunJs(pane, script).toString()).isEmpty(); }, 10000);
+        return text;
+    }
     QString replay(const char *name) const { return game.filePath(QStringLiteral("Replay/") + QString::fromUtf8(name)); }
-    void clickRow(int index) { ClickRow(w, w->ListView1->topLevelItem(index)); }
     // Map, length, players, version, summary, first name.
     QStringList shown() { return Texts({w->Text2, w->Text3, w->Text4, w->Text5, w->Text6, w->Label1}); }
     static bool sameEmblem(const QLabel *a, const QLabel *b) { return a->pixmap().toImage() == b->pixmap().toImage(); }
 };
 
-TEST_F(LocalWindow, ListsNewestFirstShowsAndPlaysEachFile)
+TEST_F(LocalWindow, ListsShowsEachFileAndPlaysOnlyWhatCanPlay)
 {
+    addRealReplaysAndMap();
     ChooseDemoGame(w, game.path());
-    w->dotanew_Click();  // the DotA layout before: the local list takes the melee one
-    TriggerMenu(w, "localreplays");
+    listLocal();
     EXPECT_EQ(w->SiteMode, QStringLiteral("local"));
-    ASSERT_TRUE(WaitFor([&] { return !w->Library()->Busy(); }));
     const QList<QStringList> rows = {
         {"0", "暗夜精灵 VS 不死", "Grubby VS xiaOt", "(2)EchoIsles.w3x", "2024-05-02 08:30"},
         {"1", "兽族 VS 不死", "Grubby VS 月神", "(4)TwistedMeadows.w3x", "2024-05-01 10:00"},
-        {"2", "人族 VS 暗夜精灵", "月神 VS 小鬼", "(4)TwistedMeadows.w3x", "2024-05-01 10:00"}, {"3", "", "notes.w3g（无法读取）", "", ""}};
+        {"2", "人族 VS 暗夜精灵", "月神 VS 小鬼", "(4)TwistedMeadows.w3x", "2024-05-01 10:00"}, {"3", "", "notes.w3g（无法读取）", "", ""},
+        {"4", "", "", "(2)Amazonia.w3x", "2024-04-27 12:00"}, {"5"}, {"6"}, {"7", "", "damaged.w3g（无法读取）", "", ""}};
     ASSERT_TRUE(w->ListView1->topLevelItemCount() == rows.size() && w->List1->count() == rows.size());
     for (int i = 0; i < rows.size(); ++i)
-        for (int c = 0; c < 5; ++c)
-            EXPECT_EQ(w->ListView1->topLevelItem(i)->text(c), rows[i][c]) << i << ", " << c;
-    EXPECT_FALSE(w->WebBrowser2->isVisible());
+        for (int c = 0; c < rows[i].size(); ++c)
+            if (!(i == 4 && c < 3 && c > 0))
+                EXPECT_EQ(w->ListView1->topLevelItem(i)->text(c), rows[i][c]) << i << ", " << c;
+    // The DotA layout: the list on the left, the analysis pane beside it.
+    EXPECT_TRUE(w->WebBrowser2->isVisible() && w->Picture7->isVisible());
+    EXPECT_LT(w->ListView1->geometry().right(), w->WebBrowser2->geometry().left());
 
-    // 1.20 with an observer: shown, but the 1.24 game does not play it.
-    clickRow(0);
+    // 1.20 with an observer, its map not in the game folder: said in the summary, the
+    // minimap pane blank; the 1.24 game does not play it, and the message names both.
+    ASSERT_TRUE(show(0));
     QStringList fields = shown();
     fields.removeAt(1);  // the length
-    EXPECT_EQ(fields, (QStringList{"(2)EchoIsles", "2", "1.20", "游戏名称：Grubby VS xiaOt\nGrubby  暗夜精灵  队伍 1\nxiaOt  不死  队伍 2\nInfi  观察者", "Grubby"}));
+    ASSERT_EQ(fields.size(), 5);
+    const QStringList summary = fields[3].split(u'\n');
+    EXPECT_EQ(summary.mid(0, 2), (QStringList{"游戏名称：Grubby VS xiaOt", "缺少地图"}));
+    fields.removeAt(3);
+    EXPECT_EQ(fields, (QStringList{"(2)EchoIsles", "2", "1.20", "Grubby"}));
+    EXPECT_FALSE(w->WebBrowser1->WrittenText().contains(QStringLiteral("<img")));
     EXPECT_TRUE(sameEmblem(w->Picture5, w->Picture2) && sameEmblem(w->Picture6, w->Picture4));
     w->Command3->click();
-    EXPECT_EQ(w.dialogs.texts(), QStringList{QStringLiteral("当前魔兽版本不对应录像版本！")});
+    EXPECT_EQ(w.dialogs.texts(), QStringList{QStringLiteral("录像版本 1.20 与当前魔兽版本 1.24.4 不对应！")});
 
-    // 1.24: every field from the file, the download fields emptied, then played.
+    // 1.24 with its map: the map's name and author in the summary, its minimap in the
+    // left pane (the demo map's blue lake in the middle), the analysis beside the list.
     w->Label10->setText(QStringLiteral("stale"));
     w->Text8->setText(QStringLiteral("http://127.0.0.1:1/old"));
-    clickRow(2);
-    EXPECT_EQ(shown(), (QStringList{"(4)TwistedMeadows", "41:57", "2", "1.24", "游戏名称：月神 VS 小鬼\n月神  人族  队伍 1\n小鬼  暗夜精灵  队伍 2", "月神"}));
+    ASSERT_TRUE(show(2));
+    fields = shown();
+    EXPECT_EQ(fields[4].split(u'\n').mid(0, 3), (QStringList{"游戏名称：月神 VS 小鬼", "地图：TwistedMeadows", "作者：演示地图工坊"}));
+    fields.removeAt(4);
+    EXPECT_EQ(fields, (QStringList{"(4)TwistedMeadows", "41:57", "2", "1.24", "月神"}));
     EXPECT_TRUE(sameEmblem(w->Picture5, w->Picture1) && sameEmblem(w->Picture6, w->Picture2));
     EXPECT_EQ(Texts({w->Label10, w->Label11, w->Label12, w->Label13, w->Label14, w->Text8, w->Text9, w->Text10}),
               (QStringList{"", "", "小鬼", "", "", "", "", ""}));
     EXPECT_EQ(w->ReplayPath, replay("9：5：7 _月神 VS 小鬼.w3g"));
-    SaveScreenshot(w, "local-replays.png");
+    EXPECT_EQ(paneText(w->WebBrowser1, QStringLiteral("(function(){var i=document.images[0];return i&&i.complete?i.naturalWidth+'x'+i.naturalHeight+' '+i.src.split(',')[0]:'';})()")),
+              QStringLiteral("168x168 data:image/jpeg;base64"));
+    EXPECT_TRUE(paneText(w->WebBrowser2).contains(QStringLiteral("月神")));
+    Idle(300);
+    const QImage minimap = w->WebBrowser1->grab().toImage();
+    const QColor middle = minimap.pixelColor(minimap.width() / 2 + 1, minimap.height() / 2 + 1);  // beside the road
+    EXPECT_TRUE(qAbs(middle.red() - 30) < 30 && qAbs(middle.green() - 60) < 30 && qAbs(middle.blue() - 170) < 30) << qPrintable(middle.name());
+    SaveScreenshot(w, "local-minimap.png");
     w->Command3->click();
     ASSERT_EQ(w.launcher.started.size(), 1);
     EXPECT_EQ(QStringList{w.launcher.started[0].program} + w.launcher.started[0].arguments,
               (QStringList{game.filePath(QStringLiteral("War3.exe")), QStringLiteral("-loadfile"), w->ReplayPath}));
 
-    // Listed unreadable; then a listed replay deleted before its click: nothing shown, no play.
+    // The map gone before the next press: said, and nothing starts.
+    ASSERT_TRUE(QFile::remove(twistedMeadows()));
+    w->Command3->click();
+    EXPECT_EQ(w.dialogs.texts().last(), QStringLiteral("缺少地图：Maps\\Download\\(4)TwistedMeadows.w3x"));
+    EXPECT_EQ(w.launcher.started.size(), 1);
+
+    // Files that cannot be shown: the pane says why, in Chinese, with no box; no play.
+    // A listed replay deleted before its click; not a replay; a checksum that does not fit.
     ASSERT_TRUE(QFile::remove(replay("8：0：0 _b.w3g")));
-    for (int index : {3, 1}) {
-        clickRow(index);
-        EXPECT_EQ(std::tuple(w.dialogs.texts().last(), shown(), w->Command3->isEnabled()),
-                  std::tuple(QStringLiteral("无法读取该录像文件！"), QStringList(6, QString()), false)) << index;
+    const int messages = w.dialogs.messages.size();
+    const QList<std::pair<int, QString>> problems = {
+        {1, "找不到该录像文件。"}, {3, "这不是一个完整的录像文件。"}, {7, "录像文件已损坏：校验和不符。"}};
+    for (const auto &[index, why] : problems) {
+        ASSERT_TRUE(show(index)) << index;
+        EXPECT_EQ(std::tuple(shown(), w->Command3->isEnabled(), paneText(w->WebBrowser2).trimmed()),
+                  std::tuple(QStringList{"", "", "", "", why, ""}, false, why)) << index;
+        EXPECT_TRUE(w->Picture5->pixmap().isNull() && w->Picture6->pixmap().isNull());
     }
-    EXPECT_EQ(w.dialogs.messages.size(), 3);
+    EXPECT_EQ(w.dialogs.messages.size(), messages);
+}
+
+TEST_F(LocalWindow, ReforgedReplaysShowTheirWholeGame)
+{
+    addRealReplaysAndMap();
+    ChooseDemoGame(w, game.path());
+    listLocal();
+    // 2.0: the chat and the winner; the chart drawn in the document, a line a player.
+    ASSERT_TRUE(show(5));
+    const QString game20 = paneText(w->WebBrowser2);
+    for (const char *text : {"don't hurt me", "no more", "BogdanW4"})
+        EXPECT_TRUE(game20.contains(QLatin1String(text))) << text << "\n" << qPrintable(game20);
+    EXPECT_EQ(RunJs(w->WebBrowser2, QStringLiteral("document.querySelectorAll('svg polyline').length")).toInt(), 2);
+    EXPECT_EQ(w->Text5->text(), QStringLiteral("2.00"));
+    // 1.32: the name the classic record cuts short ("Серник#26") whole from the profile record.
+    ASSERT_TRUE(show(4));
+    const QString players = paneText(w->WebBrowser2);
+    EXPECT_TRUE(players.contains(QStringLiteral("Серник#2653")) && players.contains(QStringLiteral("TheBiGsLeeP#220"))) << qPrintable(players);
+    EXPECT_TRUE(w->Text6->toPlainText().contains(QStringLiteral("Серник#2653")));
+    EXPECT_GE(RunJs(w->WebBrowser2, QStringLiteral("document.querySelectorAll('svg.chart polyline').length")).toInt(), 2);
+    Idle(300);
+    SaveScreenshot(w, "local-analysis.png");
+    // Maximised on a larger screen: the list and the pane keep their places, the pane
+    // reaching the window's right edge, both down to the detail area.
+    w->resize(1600, 1000);
+    Idle(300);
+    SaveScreenshot(w, "local-analysis-large.png");
+    EXPECT_EQ(w->WebBrowser2->geometry().bottom(), w->ListView1->geometry().bottom());
+    EXPECT_NEAR(w->WebBrowser2->geometry().right(), w->centralWidget()->width() - 1, 2);
+}
+
+TEST_F(LocalWindow, TheGameVersionComesFromTheExecutableAndIsComparedByNumber)
+{
+    // From 1.28 on: no Game.dll, the version in "Warcraft III.exe" itself.
+    const QString exe = game.filePath(QStringLiteral("Warcraft III.exe"));
+    WriteBytes(exe, GameExecutable(QStringLiteral("1.30.4.11274")));
+    w.dialogs.openFileAnswers.push_back(exe);
+    w->Command2_Click();
+    EXPECT_EQ(w->Text12->text(), QStringLiteral("1.30.4.11274"));
+    EXPECT_TRUE(w.dialogs.messages.isEmpty());
+    addRealReplaysAndMap();
+    listLocal();
+
+    // "1.30.2+" plays on 1.30.4: the only check left is its map, which is missing.
+    ASSERT_TRUE(show(6));
+    EXPECT_EQ(w->Text5->text(), QStringLiteral("1.30.2+"));
+    w->Command3->click();
+    ASSERT_EQ(w.dialogs.messages.size(), 1);
+    const QString missing = w.dialogs.texts().last();
+    ASSERT_TRUE(missing.startsWith(QStringLiteral("缺少地图：Maps")) && missing.endsWith(QStringLiteral(".w3x")))
+        << qPrintable(missing);
+    EXPECT_TRUE(w.launcher.started.isEmpty());
+    // The map put where the replay names it: now it plays.
+    QString mapPath = missing.mid(5);
+    WriteBytes(game.filePath(mapPath.replace(u'\\', u'/')), DemoMapFile(QStringLiteral("tm"), QStringLiteral("(4)TwistedMeadows.w3x")));
+    w->Command3->click();
+    EXPECT_EQ(w.launcher.started.size(), 1);
+    EXPECT_EQ(w.dialogs.messages.size(), 1);
+
+    // A 1.29 game: the message names both versions, and nothing starts.
+    WriteBytes(exe, GameExecutable(QStringLiteral("1.29.2.7782")));
+    w.dialogs.openFileAnswers.push_back(exe);
+    w->Command2_Click();
+    w->Command3->click();
+    EXPECT_EQ(w.dialogs.texts().last(), QStringLiteral("录像版本 1.30.2+ 与当前魔兽版本 1.29.2 不对应！"));
+    EXPECT_EQ(w.launcher.started.size(), 1);
+}
+
+TEST_F(LocalWindow, AnOlderClicksReadIsDroppedWhenANewerOneCame)
+{
+    addRealReplaysAndMap();
+    ChooseDemoGame(w, game.path());
+    // A listing chosen again before its rows came: the rows once, in order.
+    TriggerMenu(w, "localreplays");
+    listLocal();
+    Idle(100);
+    ASSERT_EQ(w->ListView1->topLevelItemCount(), 8);
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(w->ListView1->topLevelItem(i)->text(0), QString::number(i));
+    EXPECT_EQ(w->List1->count(), 8);
+    // The read of the first click is held on its worker until the second one is shown.
+    const QString first = w->List1->item(5)->text();
+    QSemaphore release;
+    std::atomic<bool> holding = false;
+    w->LocalReadStarting = [&](const QString &path) {
+        if (path != first)
+            return;
+        holding = true;
+        release.acquire();
+    };
+    QSignalSpy read(w.form.get(), &Form1::LocalReplayRead);
+    ClickRow(w, w->ListView1->topLevelItem(5));
+    ASSERT_TRUE(WaitFor([&] { return holding.load(); }));
+    ASSERT_TRUE(show(4));  // the window went on meanwhile
+    EXPECT_EQ(w->Text5->text(), QStringLiteral("1.32"));
+    release.release();
+    ASSERT_TRUE(WaitFor([&] { return read.size() == 2; }));
+    EXPECT_EQ(read.at(0), (QList<QVariant>{w->List1->item(4)->text(), true}));
+    EXPECT_EQ(read.at(1), (QList<QVariant>{first, false}));
+    Idle(100);
+    EXPECT_EQ(w->Text5->text(), QStringLiteral("1.32"));
+    EXPECT_EQ(w->ReplayPath, w->List1->item(4)->text());
+    EXPECT_TRUE(paneText(w->WebBrowser2).contains(QStringLiteral("Серник#2653")));
 }
 
 TEST_F(LocalWindow, WithoutAGamePathNothingChanges)
@@ -189,7 +394,7 @@ TEST_F(LocalWindow, ANewReplayTakesItsPlaceAndTheRowShownStaysShown)
     ChooseDemoGame(w, game.path());
     TriggerMenu(w, "localreplays");
     ASSERT_TRUE(WaitFor([&] { return !w->Library()->Busy(); }));
-    clickRow(2);
+    ASSERT_TRUE(show(2));
     ASSERT_EQ(w->Text2->text(), u8s("(4)TwistedMeadows"));
     const int shown = w->LastItemIndex;
 

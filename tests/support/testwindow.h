@@ -27,7 +27,7 @@ public:
     QStringList prompts;
     std::deque<std::optional<QString>> answers;  // next InputBox answers; nullopt = cancel
     std::deque<std::optional<QString>> openFileAnswers;  // next OpenFile answers; none left = cancel
-    QStringList openFileFilters;                          // "label|pattern" of every OpenFile
+    QStringList openFileFilters;                          // "label|name|name…" of every OpenFile
     std::function<void(const ShownMessage &)> onMessage;  // runs while the message is "shown"
     QStringList questions;                                // every Question asked
     std::deque<bool> questionAnswers;                     // next Question answers; none left = no
@@ -65,9 +65,9 @@ public:
         answers.pop_front();
         return a;
     }
-    std::optional<QString> OpenFile(QWidget *, const QString &label, const QString &pattern) override
+    std::optional<QString> OpenFile(QWidget *, const QString &label, const QStringList &fileNames) override
     {
-        openFileFilters.append(label + u'|' + pattern);
+        openFileFilters.append(label + u'|' + fileNames.join(u'|'));
         if (openFileAnswers.empty())
             return std::nullopt;
         auto a = openFileAnswers.front();
