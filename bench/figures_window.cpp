@@ -328,21 +328,37 @@ void FigureDownload()
     w->Text9->setText(mapUrl);
     w->Text10->setText(QStringLiteral("Maps\\DotA\\DotA Allstars v6.66.w3x"));
 
-    PaintGaps gaps;
+    PaintGaps gaps, flowGaps;
     w->ProgressBar1->installEventFilter(&gaps);
-    // The map's transfer, from the step that starts it to its end.
+    w->ProgressBar1->installEventFilter(&flowGaps);
+    // The map's transfer, from the step that starts it to its end (the file synced
+    // and in place); `flowGaps` only while its bytes arrive, up to the last one:
+    // during the sync the full bar has nothing new to show.
     BenchClock::time_point mapStart;
     double mapMs = -1;
+    bool mapRunning = false;
     QObject::connect(w->Download, &DownloadSequence::transferStarted, w.form.get(), [&](FileTransfer *t) {
         if (t->kind() != FileTransfer::Kind::Map)
             return;
         mapStart = BenchClock::now();
+        mapRunning = true;
         gaps.begin();
+        flowGaps.begin();
         QObject::connect(t, &FileTransfer::finished, w.form.get(), [&] {
             mapMs = MsSince(mapStart);
+            mapRunning = false;
             gaps.end();
+            flowGaps.end();
         });
     });
+    QObject::connect(w->Download, &DownloadSequence::progress, w.form.get(), [&](qint64 written, qint64 announced) {
+        if (mapRunning && announced > 0 && written >= announced)
+            flowGaps.end();
+    });
+
+    // The demo site makes its maps on first request: fetched once before, both the
+    // window and curl meet a server that has the map ready.
+    CurlMs(mapUrl, w.gameDir.filePath(QStringLiteral("warm.w3x")), CurlClock::Transfer);
 
     constexpr int kRounds = 3;
     double bestMap = -1, bestSequence = -1, bestCurl = -1;
@@ -374,6 +390,9 @@ void FigureDownload()
     EmitRow({QStringLiteral("  longest pause between two paints of the progress bar during the map (%1 paints)").arg(gaps.paints),
              Ms(gaps.longest), QStringLiteral("50 ms"), Ratio(gaps.longest / 50.0), QStringLiteral("< 50 ms"),
              int(gaps.longest < 50.0)});
+    EmitRow({QStringLiteral("  the same while the map's bytes arrive, up to the last one (%1 paints)").arg(flowGaps.paints),
+             Ms(flowGaps.longest), QStringLiteral("50 ms"), Ratio(flowGaps.longest / 50.0), QStringLiteral("< 50 ms"),
+             int(flowGaps.longest < 50.0)});
 }
 
 void FigureMemory()
