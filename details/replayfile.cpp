@@ -253,6 +253,7 @@ Parse readOpening(QByteArrayView data, ReplayInfo &info, Opening &o)
         return Parse::NeedMore;
     if (settings.size() < 13)
         return Parse::Bad;
+    info.gameSpeed = quint8(settings[0]);
     ReplayCursor s(settings);
     s.take(13);  // speed, visibility, teams, flags, map size, map checksum
     info.mapPath = DecodeReplayText(s.cString(), info.version);

@@ -105,6 +105,7 @@ struct ReplayInfo {
     quint32 languageId = 0;
     QList<ReplaySlot> slotTable;
     quint32 randomSeed = 0;
+    int gameSpeed = 2;             // the settings' first byte: 0 slow, 1 normal, 2 fast
     int selectMode = 0;
     int startSpotCount = 0;
 

@@ -22,6 +22,13 @@ constexpr quint32 kResultLost = 0x08;
 constexpr quint32 kResultWon = 0x09;
 constexpr quint32 kResultDraw = 0x0A;
 
+// A game played at normal speed: its time slots count real milliseconds, while the
+// game's clock, the header's length among them, runs at four fifths of that (a 2.0
+// game: 56.9 s of slots, 45.5 s long). Leave times, chat times and APM follow the
+// game's clock, like the length beside them. No slow game was seen: its slots are
+// taken as they are.
+constexpr int kNormalSpeed = 1;
+
 constexpr qint64 kMinute = 60 * 1000;
 constexpr qint64 kShortestLastMinute = 10 * 1000;
 // Most minutes kept in a series (a day; the game clock of a hostile file may run on).
@@ -196,7 +203,8 @@ private:
     void timeSlot(QByteArrayView slot)
     {
         ReplayCursor c(slot);
-        m_time += c.u16();
+        m_slotTime += c.u16();
+        m_time = m_info.gameSpeed == kNormalSpeed ? m_slotTime * 4 / 5 : m_slotTime;
         while (c.left() > 0) {
             const int id = c.u8();
             QByteArrayView actions;
@@ -330,7 +338,8 @@ private:
     ReplayInfo &m_info;
     std::map<int, PlayerWalk> m_players;  // by player id; computers have none
     std::set<int> m_out;
-    qint64 m_time = 0;
+    qint64 m_slotTime = 0;  // the time slots' own milliseconds
+    qint64 m_time = 0;      // the game's clock, as the header's length counts it
     bool m_decided = false;
     bool m_recordingEnded = false;
 };

@@ -150,6 +150,11 @@ TEST(RealReplays, ComputersRandomChatAndColours)
         chat << QStringLiteral("%1 %2").arg(line.playerId).arg(line.text);
     EXPECT_EQ(chat, QStringList({u8s("1 don't hurt me"), u8s("2 no more")}));
     EXPECT_EQ(lan.chat.value(0).sender, u8s("BogdanW4"));
+    // A game at normal speed: its leaves and its end fall within its 45 500 ms, not
+    // at the time slots' real 56.9 s.
+    EXPECT_LE(lan.endMs, 45500 + 100);
+    for (const ReplayPlayer &p : lan.players)
+        EXPECT_TRUE(p.leftAtMs >= 0 && p.leftAtMs <= 45500 + 100) << p.leftAtMs;
 }
 
 // Damaged copies of real files, classic and Reforged blocks: a flipped byte is
