@@ -13,9 +13,10 @@
 //                              ended here) instead of Qt's offscreen platform
 #include "bench/bench.h"
 
+#include <optional>
+
 #include <QApplication>
 #include <QDate>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
@@ -111,16 +112,12 @@ QString cpuModel()
 // Runs `bench_all args`; the rows it printed (a row "failed" when it printed none).
 // `platform`: the Qt platform the child runs on (empty: this process's own).
 QList<BenchRow> runChild(const QString &self, const QStringList &args, const QString &figure, int timeoutMs,
-                         const QString &platform = QString())
+                         const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
 {
     QProcess child;
     child.setProcessChannelMode(QProcess::SeparateChannels);
     child.setStandardErrorFile(QProcess::nullDevice());
-    if (!platform.isEmpty()) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
-        child.setProcessEnvironment(env);
-    }
+    child.setProcessEnvironment(env);
     child.start(self, args);
     if (!child.waitForFinished(timeoutMs)) {
         child.kill();
@@ -170,7 +167,8 @@ StartupRun startupChild(const QString &self, bool bare, const QProcessEnvironmen
     return run;
 }
 
-// A private X server (Xvfb) for the start-up figure on a real display.
+// A private X server (Xvfb) of the benchmark's own, ended with it: the one way the
+// figures meet a real display where none is named.
 class BenchXServer {
 public:
     BenchXServer()
@@ -188,7 +186,16 @@ public:
         m_server.terminate();
         m_server.waitForFinished(5000);
     }
-    QString display;
+    QString display;  // empty when no server could be started
+
+    // This process's environment, for a child on this server's display.
+    QProcessEnvironment environment() const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        env.insert(QStringLiteral("DISPLAY"), display);
+        return env;
+    }
 
 private:
     QProcess m_server;
@@ -233,9 +240,7 @@ QList<BenchRow> startupRows(const QString &self)
                          QString(), QStringLiteral("≤ 0.60×"), 0};
         return rows;
     }
-    QProcessEnvironment onX = env;
-    onX.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    onX.insert(QStringLiteral("DISPLAY"), x.display);
+    QProcessEnvironment onX = x.environment();
     // As a user starts it: the web engine draws with the graphics card (Mesa's
     // OpenGL on Xvfb), whose surfaces are what made the window blink.
     onX.insert(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS"), QStringLiteral("--disable-background-networking --no-first-run"));
@@ -264,38 +269,17 @@ void printTable(const QList<BenchRow> &rows, int idleSeconds)
 // server could be started.
 int runUnderXvfb(const QString &self, const QStringList &args)
 {
-    const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
-    for (int display = 90; !xvfb.isEmpty() && display < 120; ++display) {
-        const QString socket = QStringLiteral("/tmp/.X11-unix/X%1").arg(display);
-        if (QFile::exists(socket) || QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(display)))
-            continue;
-        QProcess server;
-        server.start(xvfb, {QStringLiteral(":%1").arg(display), QStringLiteral("-screen"), QStringLiteral("0"),
-                            QStringLiteral("1920x1080x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-        QElapsedTimer clock;
-        clock.start();
-        while (server.state() != QProcess::NotRunning && !QFile::exists(socket) && clock.elapsed() < 5000)
-            QThread::msleep(20);
-        if (!QFile::exists(socket)) {
-            server.kill();
-            server.waitForFinished(2000);
-            continue;
-        }
-        QProcess run;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("DISPLAY"), QStringLiteral(":%1").arg(display));
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        run.setProcessEnvironment(env);
-        run.setProcessChannelMode(QProcess::ForwardedChannels);
-        run.start(self, args);
-        run.waitForFinished(-1);
-        server.terminate();
-        if (!server.waitForFinished(3000))
-            server.kill();
-        return run.exitStatus() == QProcess::NormalExit ? run.exitCode() : 1;
+    BenchXServer x;
+    if (x.display.isEmpty()) {
+        std::fprintf(stderr, "no Xvfb server could be started (apt-get install xvfb)\n");
+        return 3;
     }
-    std::fprintf(stderr, "no Xvfb server could be started (apt-get install xvfb)\n");
-    return 3;
+    QProcess run;
+    run.setProcessEnvironment(x.environment());
+    run.setProcessChannelMode(QProcess::ForwardedChannels);
+    run.start(self, args);
+    run.waitForFinished(-1);
+    return run.exitStatus() == QProcess::NormalExit ? run.exitCode() : 1;
 }
 
 } // namespace
@@ -366,21 +350,23 @@ int main(int argc, char **argv)
     };
     // Painting costs what it costs only on an X server: the display named, else a
     // private Xvfb. Figures that paint at rest run there too.
-    const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("xvfb-run"));
     auto onXServer = [&](const char *name, const char *label, int timeoutMs) {
-        QStringList args = {QStringLiteral("--figure"), QString::fromLatin1(name), QStringLiteral("--idle-seconds"),
-                            QString::number(idleSeconds)};
-        QString program = self;
+        const QStringList args = {QStringLiteral("--figure"), QString::fromLatin1(name), QStringLiteral("--idle-seconds"),
+                                  QString::number(idleSeconds)};
+        std::optional<BenchXServer> own;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         if (qEnvironmentVariableIsEmpty("DISPLAY")) {
-            if (xvfb.isEmpty()) {
-                std::fprintf(stderr, "no display and no xvfb-run (apt-get install xvfb): %s runs offscreen only\n", name);
+            own.emplace();
+            if (own->display.isEmpty()) {
+                std::fprintf(stderr, "no display and no Xvfb (apt-get install xvfb): %s runs offscreen only\n", name);
                 return;
             }
-            program = xvfb;
-            args = QStringList{QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 1600x1200x24"), self} + args;
+            env = own->environment();
+        } else {
+            env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
         }
         std::fprintf(stderr, "running %s on an X server...\n", name);
-        rows += runChild(program, args, QString::fromUtf8(label) + QStringLiteral(", X server"), timeoutMs, QStringLiteral("xcb"));
+        rows += runChild(self, args, QString::fromUtf8(label) + QStringLiteral(", X server"), timeoutMs, env);
     };
     std::fprintf(stderr, "running startup...\n");
     rows += startupRows(self);
