@@ -45,7 +45,27 @@ bool BoundedReader::failed() const
     return m_cut == Cut::None && m_reply && (m_reply->error() != QNetworkReply::NoError || !m_reply->isFinished());
 }
 
+// One drain at a time: a sink that runs an event loop (a message box, a progress
+// listener that paints) lets readyRead and finished in while a piece is half
+// written. The outer drain goes on with what arrived meanwhile, and the end waits
+// for it, so the pieces reach the sink whole and in order.
 void BoundedReader::drain(bool withDeadline)
+{
+    if (m_draining)
+        return;
+    m_draining = true;
+    const QPointer<BoundedReader> self(this);
+    drainNow(withDeadline);
+    if (!self)
+        return;
+    m_draining = false;
+    if (m_endPending) {
+        m_endPending = false;
+        end();
+    }
+}
+
+void BoundedReader::drainNow(bool withDeadline)
 {
     checkHead();
     while (m_cut == Cut::None && m_reply && m_reply->isOpen() && m_reply->bytesAvailable() > 0) {
@@ -101,6 +121,10 @@ void BoundedReader::end()
 {
     if (m_ended)
         return;
+    if (m_draining) {
+        m_endPending = true;
+        return;
+    }
     m_ended = true;
     if (onEnded)
         onEnded();

@@ -57,6 +57,7 @@ public:
 
 private:
     void checkHead();
+    void drainNow(bool withDeadline);
     void end();
 
     // A reply that reports an error finishes right behind it; one that does not
@@ -71,4 +72,6 @@ private:
     qint64 m_received = 0;
     bool m_headSeen = false;
     bool m_ended = false;
+    bool m_draining = false;
+    bool m_endPending = false;
 };

@@ -3,6 +3,7 @@
 #include "download/transfer.h"
 #include "support/testfiles.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTemporaryDir>
@@ -141,6 +142,29 @@ TEST_F(Transfer, UnwritableTargetsAndForeignAddressesFetchNothing)
     const auto block = [&](FileTransfer &) { WriteBytes(late + QStringLiteral("/inside"), "x"); return false; };
     EXPECT_EQ(run(melee("/_files/map/1048576"), late, Kind::Map, 30000, FileTransfer::kDefaultSizeLimit, block).result.status, Status::StoreFailed);
     EXPECT_EQ(FilesBelow(dir.filePath(QStringLiteral("Maps"))), QStringList{QStringLiteral("late.w3x/inside")});
+}
+
+// A listener of the progress that runs an event loop of its own (a message box, a
+// picture of the window) while the file is coming in: the rest of the answer and
+// its end arrive inside that loop, and the file must still be whole and in order.
+TEST_F(Transfer, AnEventLoopInsideTheProgressKeepsTheFileWholeAndInOrder)
+{
+    const QString map = dir.filePath(QStringLiteral("Maps/nested.w3x"));
+    int nested = 0;
+    const auto spin = [&](FileTransfer &t) {
+        if (t.bytesWritten() > 0 && nested < 20) {
+            ++nested;
+            QElapsedTimer clock;
+            clock.start();
+            while (clock.elapsed() < 30)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+        return false;
+    };
+    const Outcome r = run(melee("/_files/map/1048576"), map, Kind::Map, 30000, FileTransfer::kDefaultSizeLimit, spin);
+    EXPECT_EQ(r.result.status, Status::Ok) << r.result.error.toStdString();
+    EXPECT_TRUE(ReadBytes(map) == FetchBody(melee("/_files/map/1048576")));
+    EXPECT_GT(nested, 0);
 }
 
 // An abort (the window's close) is the download window's part; a transfer deleted
