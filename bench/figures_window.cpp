@@ -3,6 +3,7 @@
 // demo site on 127.0.0.1 (offscreen unless a display is named).
 #include "bench/bench.h"
 
+#include "app/startup.h"
 #include "app/webpane.h"
 #include "catalogue/categories.h"
 #include "catalogue/listingparser.h"
@@ -161,7 +162,11 @@ int StartupChild(bool bare, qint64 startNs)
         const qint64 now = std::chrono::duration_cast<std::chrono::nanoseconds>(BenchClock::now().time_since_epoch()).count();
         return double(now - startNs) / 1e6;
     };
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // The reference keeps Qt's own defaults; the window draws as the program does.
+    if (bare)
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    else
+        PrepareDrawing();
     int argc = 1;
     char name[] = "bench_all";
     char *argv[] = {name, nullptr};

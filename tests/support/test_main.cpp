@@ -1,9 +1,11 @@
+#include "app/startup.h"
+
 #include <QApplication>
 #include <gtest/gtest.h>
 
 int main(int argc, char **argv)
 {
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    PrepareDrawing();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillmark"));
     ::testing::InitGoogleTest(&argc, argv);
