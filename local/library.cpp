@@ -252,7 +252,8 @@ void LocalLibrary::start(const QString &gameFolder, const QString &search, bool 
     m_problem = IndexProblem::None;
     if (!m_folder.isEmpty()) {
         ReplayIndex index(m_indexPath, 100);
-        if (index.Open() == IndexProblem::None)
+        index.Open();
+        if (index.Usable())
             m_records = index.Load(m_folder);
         m_problem = index.Problem();
         m_watcher.addPath(m_folder);

@@ -1,6 +1,7 @@
 #include "local/replayindex.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -70,6 +71,7 @@ QString IndexProblemText(IndexProblem problem)
     case IndexProblem::NewerSchema: return QStringLiteral("录像索引来自更新版本的 Quillmark，已直接读取录像文件");
     case IndexProblem::DiskFull: return QStringLiteral("磁盘已满，录像索引未能保存");
     case IndexProblem::ReadOnly: return QStringLiteral("录像索引不能写入，新读取的录像未能保存");
+    case IndexProblem::Rebuilt: return QStringLiteral("录像索引已损坏，已重新建立");
     }
     return {};
 }
@@ -87,10 +89,29 @@ ReplayIndex::ReplayIndex(const QString &databasePath, int busyMs)
 
 ReplayIndex::~ReplayIndex()
 {
+    close();
+}
+
+void ReplayIndex::close()
+{
     if (QSqlDatabase::contains(m_connection)) {
         QSqlDatabase::database(m_connection, false).close();
         QSqlDatabase::removeDatabase(m_connection);
     }
+}
+
+// The damaged file and its journal files go under the name kept for them (an
+// older damaged one is replaced): the next open makes a new index.
+bool ReplayIndex::setAside()
+{
+    close();
+    const QString aside = m_path + QLatin1String(kDamagedIndexSuffix);
+    for (const QString &ending : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")}) {
+        QFile::remove(aside + ending);
+        if (QFileInfo::exists(m_path + ending) && !QFile::rename(m_path + ending, aside + ending))
+            return false;
+    }
+    return true;
 }
 
 IndexProblem ReplayIndex::fail(IndexProblem p)
@@ -102,8 +123,20 @@ IndexProblem ReplayIndex::fail(IndexProblem p)
     return p;
 }
 
+// The index is a cache of what the replay files say: a damaged one is set aside
+// once and made anew, rather than read past on every open of the list.
 IndexProblem ReplayIndex::Open()
 {
+    if (openOnce() != IndexProblem::Damaged)
+        return m_problem;
+    if (!setAside())
+        return fail(IndexProblem::Damaged);
+    return openOnce() == IndexProblem::None ? fail(IndexProblem::Rebuilt) : m_problem;
+}
+
+IndexProblem ReplayIndex::openOnce()
+{
+    close();
     if (m_path.isEmpty() || !QDir().mkpath(QFileInfo(m_path).absolutePath()))
         return fail(IndexProblem::CannotOpen);
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);

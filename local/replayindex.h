@@ -21,7 +21,12 @@ enum class IndexProblem {
     NewerSchema,  // written by a newer Quillmark
     DiskFull,     // a write found the disk full
     ReadOnly,     // the file or its folder cannot be written
+    Rebuilt,      // a damaged one was set aside (kDamagedIndexSuffix) and made anew: usable
 };
+
+// A damaged index is renamed to its own name with this ending, not deleted: the
+// user (or whoever looks into it) still has it.
+inline constexpr char kDamagedIndexSuffix[] = ".damaged";
 
 // Why the list reads the files themselves, in the user's words; empty for None.
 QString IndexProblemText(IndexProblem problem);
@@ -37,10 +42,11 @@ public:
     ReplayIndex(const ReplayIndex &) = delete;
     ReplayIndex &operator=(const ReplayIndex &) = delete;
 
-    // Opens (creating or migrating it when needed); None when it can be used.
+    // Opens (creating or migrating it when needed); None, or Rebuilt when a damaged
+    // file was set aside and a new one made, when it can be used.
     IndexProblem Open();
     IndexProblem Problem() const { return m_problem; }
-    bool Usable() const { return m_problem == IndexProblem::None; }
+    bool Usable() const { return m_problem == IndexProblem::None || m_problem == IndexProblem::Rebuilt; }
 
     // The records of the replay folder `folder` (its canonical path), by file name.
     QHash<QString, ReplayRecord> Load(const QString &folder);
@@ -50,6 +56,9 @@ public:
 
 private:
     IndexProblem fail(IndexProblem p);
+    IndexProblem openOnce();
+    void close();
+    bool setAside();
     qint64 folderId(const QString &folder, bool create);
     QString m_connection;
     QString m_path;

@@ -415,7 +415,7 @@ TEST_F(LocalWindow, ANewReplayTakesItsPlaceAndTheRowShownStaysShown)
     EXPECT_FALSE(PlayersShown(w).contains(u8s("Grubby VS 月神")));
 }
 
-TEST_F(LocalWindow, ADamagedIndexStillListsAndSaysWhy)
+TEST_F(LocalWindow, ADamagedIndexIsMadeAnewAndSaysSo)
 {
     WriteBytes(DefaultIndexPath(), QByteArray(8192, 'x'));
     ChooseDemoGame(w, game.path());
@@ -423,7 +423,7 @@ TEST_F(LocalWindow, ADamagedIndexStillListsAndSaysWhy)
     ASSERT_TRUE(WaitFor([&] { return !w->Library()->Busy(); }));
     EXPECT_EQ(w->ListView1->topLevelItemCount(), 4);
     EXPECT_TRUE(w->Frame3->isVisible());
-    EXPECT_EQ(w->Label15->text(), u8s("录像索引已损坏，已直接读取录像文件；共 4 个录像"));
+    EXPECT_EQ(w->Label15->text(), u8s("录像索引已损坏，已重新建立；共 4 个录像"));
     // Back to a site listing: the banner is paging's again.
     w->all_Click();
     EXPECT_TRUE(!w->Frame3->isVisible() && w->Label15->text() == kPagingBannerText);
