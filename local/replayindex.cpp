@@ -101,12 +101,13 @@ void ReplayIndex::close()
 }
 
 // The damaged file and its journal files go under the name kept for them (an
-// older damaged one is replaced): the next open makes a new index.
+// older damaged one is replaced): the next open makes a new index. The journal
+// goes first: one left behind would be played into the new file.
 bool ReplayIndex::setAside()
 {
     close();
     const QString aside = m_path + QLatin1String(kDamagedIndexSuffix);
-    for (const QString &ending : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")}) {
+    for (const QString &ending : {QStringLiteral("-wal"), QStringLiteral("-shm"), QString()}) {
         QFile::remove(aside + ending);
         if (QFileInfo::exists(m_path + ending) && !QFile::rename(m_path + ending, aside + ending))
             return false;

@@ -76,3 +76,13 @@ TEST(GamePath, OnDiskCaseFreeRegularFilesInOrder)
     EXPECT_EQ(ResolveInGameFolder(game, u8s("replay\\a.w3g")).path, game + u8s("replay/a.w3g"));
     EXPECT_EQ(ResolveInGameFolder(game, u8s("Replay\\a.w3g")).path, game + u8s("Replay/a.w3g"));
 }
+
+TEST(GamePath, TheGameVersionIsReadFromGameDllElseTheExecutable)
+{
+    QTemporaryDir older, newer;
+    WriteBytes(older.filePath(QStringLiteral("game.DLL")), "x");  // found case-free
+    const QString exe = newer.filePath(QStringLiteral("Warcraft III.exe"));
+    EXPECT_EQ(GameVersionFile(older.path() + u'/', older.filePath(QStringLiteral("War3.exe"))), older.filePath(QStringLiteral("game.DLL")));
+    EXPECT_EQ(GameVersionFile(newer.path() + u'/', exe), exe);  // from 1.28 on: no Game.dll
+    EXPECT_EQ(GameVersionFile(QString(), QString()), QString());
+}

@@ -1,9 +1,8 @@
 // What a local replay's click hands the pane, made off the window's thread: the
-// cases the window tests do not reach (the picture's bytes, hostile texts, where
-// the game version is read from).
+// cases the window tests do not reach (the picture's bytes, hostile texts, the
+// replays that cannot be read).
 #include "demo/demofiles.h"
 #include "demo/mapwriter.h"
-#include "download/gamepath.h"
 #include "local/localview.h"
 #include "support/testfiles.h"
 
@@ -74,14 +73,4 @@ TEST(LocalView, UnreadableFilesSayWhy)
     // The map's lines go after the game name's line, whatever the summary holds.
     EXPECT_EQ(LocalSummaryWithMap(u8s("游戏名称：x\na"), u8s("缺少地图")), u8s("游戏名称：x\n缺少地图\na"));
     EXPECT_EQ(LocalSummaryWithMap(u8s("游戏名称：x"), u8s("缺少地图")), u8s("游戏名称：x\n缺少地图"));
-}
-
-TEST(LocalView, TheGameVersionIsReadFromGameDllElseTheExecutable)
-{
-    QTemporaryDir older, newer;
-    WriteBytes(older.filePath(QStringLiteral("game.DLL")), "x");  // found case-free
-    const QString exe = newer.filePath(QStringLiteral("Warcraft III.exe"));
-    EXPECT_EQ(GameVersionFile(older.path() + u'/', older.filePath(QStringLiteral("War3.exe"))), older.filePath(QStringLiteral("game.DLL")));
-    EXPECT_EQ(GameVersionFile(newer.path() + u'/', exe), exe);  // from 1.28 on: no Game.dll
-    EXPECT_EQ(GameVersionFile(QString(), QString()), QString());
 }
