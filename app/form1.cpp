@@ -71,9 +71,8 @@ void startPanesAfterFirstPaint(QWidget *window, const QList<WebPane *> &panes)
     new PaneStarter(window, panes);
 }
 
-// When the panes draw through surfaces that the window composes on the graphics
-// card (a backend the environment asks for, see PrepareDrawing), a window first
-// shown without such a surface gets its native window destroyed
+// The panes draw through surfaces that the window composes on the graphics card.
+// A window first shown without such a surface gets its native window destroyed
 // and made anew when the first pane's surface arrives: the user sees the window
 // blink (mapped, unmapped, mapped again). A hidden surface of the same kind,
 // there before the first show, makes the window composed so from the start.

@@ -12,7 +12,7 @@
 
 int main(int argc, char **argv)
 {
-    PrepareDrawing();
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillmark"));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.quillmark.Quillmark"));

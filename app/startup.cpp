@@ -4,8 +4,6 @@
 #include <QFileInfo>
 #include <QCoreApplication>
 #include <QLibraryInfo>
-#include <QQuickWindow>
-#include <QSGRendererInterface>
 #include <QStandardPaths>
 #include <QTranslator>
 
@@ -50,11 +48,4 @@ bool LoadQtChinese(QCoreApplication *app)
     }
     QCoreApplication::installTranslator(qt);
     return true;
-}
-
-void PrepareDrawing()
-{
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND") && qEnvironmentVariableIsEmpty("QSG_RHI_BACKEND"))
-        QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
 }

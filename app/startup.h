@@ -27,11 +27,3 @@ QString InstalledDemoGameDir(const QString &appDir, bool onDemoSite);
 // (package qt6-translations-l10n). False when they are not installed: the boxes'
 // buttons are Chinese anyway, the rest of Qt's texts stay English.
 bool LoadQtChinese(QCoreApplication *app);
-
-// How the window draws, set before the application object is made. The web panes
-// and the window are composed on the processor unless QT_QUICK_BACKEND or
-// QSG_RHI_BACKEND asks otherwise: composing on the graphics card makes every frame
-// a round trip through OpenGL, which on a software OpenGL (an X server without a
-// card, a remote desktop) took a download a third of its speed and doubled the
-// pauses of the progress bar.
-void PrepareDrawing();

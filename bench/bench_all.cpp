@@ -12,7 +12,6 @@
 //   bench_all --xvfb ...       the same on a real X server (Xvfb, started and
 //                              ended here) instead of Qt's offscreen platform
 #include "bench/bench.h"
-#include "app/startup.h"
 
 #include <optional>
 
@@ -307,7 +306,7 @@ int main(int argc, char **argv)
         idleSeconds = qMax(1, args[at + 1].toInt());
 
     if (args.size() >= 2 && args[0] == u"--figure") {
-        PrepareDrawing();
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
         QApplication app(argc, argv);
         const QString name = args[1];
         if (name == u"listing")

@@ -3,7 +3,6 @@
 // demo site on 127.0.0.1 (offscreen unless a display is named).
 #include "bench/bench.h"
 
-#include "app/startup.h"
 #include "app/webpane.h"
 #include "catalogue/categories.h"
 #include "catalogue/listingparser.h"
@@ -162,11 +161,7 @@ int StartupChild(bool bare, qint64 startNs)
         const qint64 now = std::chrono::duration_cast<std::chrono::nanoseconds>(BenchClock::now().time_since_epoch()).count();
         return double(now - startNs) / 1e6;
     };
-    // The reference keeps Qt's own defaults; the window draws as the program does.
-    if (bare)
-        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    else
-        PrepareDrawing();
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     int argc = 1;
     char name[] = "bench_all";
     char *argv[] = {name, nullptr};

@@ -1,11 +1,9 @@
-#include "app/startup.h"
-
 #include <QApplication>
 #include <gtest/gtest.h>
 
 int main(int argc, char **argv)
 {
-    PrepareDrawing();
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillmark"));
     ::testing::InitGoogleTest(&argc, argv);
