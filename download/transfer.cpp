@@ -2,6 +2,13 @@
 
 #include "web/boundedreader.h"
 
+#include <QElapsedTimer>
+#include <QFile>
+#include <QList>
+#include <QPair>
+#include <QPointer>
+#include <optional>
+
 #include <QDir>
 #include <QFileInfo>
 #include <QMutex>
@@ -119,31 +126,102 @@ QString TransferPartPath(const QString &targetPath)
     return targetPath + FileTransfer::kPartSuffix;
 }
 
-FileTransfer::FileTransfer(const QString &urlText, const QString &targetPath, Kind kind, QObject *parent)
-    : QObject(parent),
-      m_urlText(urlText),
-      m_targetPath(targetPath.isEmpty() ? QString()
-                                        : QDir::cleanPath(QFileInfo(QDir::fromNativeSeparators(targetPath)).absoluteFilePath())),
-      m_partPath(m_targetPath.isEmpty() ? QString() : TransferPartPath(m_targetPath)),
-      m_kind(kind)
-{
-}
+// What the transfer's thread tells the window's: written under the lock, taken
+// by FileTransfer::deliver().
+struct TransferMailbox {
+    QMutex mutex;
+    bool ownerGone = false;
+    bool posted = false;       // a deliver() is on its way
+    bool answered = false;     // a success answer started
+    qint64 announced = -1;
+    QList<qint64> written;     // each chunk's end, not handed on yet, oldest first
+    std::optional<FetchResult> result;
+};
 
-FileTransfer::~FileTransfer()
-{
-    if (m_syncThread) {
-        m_aborted = true;
-        onSynced();
+// The transfer itself, on a thread of its own: request, reader, limits, the
+// temporary file and its sync into place.
+class TransferWork : public QObject {
+public:
+    TransferWork(FileTransfer *owner, std::shared_ptr<TransferMailbox> box)
+        : m_owner(owner),
+          m_box(std::move(box)),
+          m_urlText(owner->m_urlText),
+          m_targetPath(owner->m_targetPath),
+          m_partPath(m_targetPath.isEmpty() ? QString() : TransferPartPath(m_targetPath)),
+          m_kind(owner->m_kind),
+          m_stallMs(owner->m_stallMs),
+          m_sizeLimit(owner->m_sizeLimit),
+          m_minRate(owner->m_minRate),
+          m_rateWindowMs(owner->m_rateWindowMs)
+    {
     }
-    release();
+    ~TransferWork() override { release(); }
+
+    void start();
+    // Drops the request and the temporary file; the thread ends.
+    void cancel();
+
+private:
+    using Kind = FileTransfer::Kind;
+    enum class State { Running, Over };
+    template <typename Change> void report(Change change);
+    void onEnded();
+    bool acceptAnswer();                      // status and length known: may go on?
+    bool writePiece(const QByteArray &piece); // false when the transfer ended
+    bool headIsRight() const;
+    void checkRate();
+    void startWriteBack(bool all);
+    void succeed();
+    QString syncIntoPlace();  // why it failed, or empty
+    void fail(FetchResult::Status status, const QString &why);
+    void finishWith(const FetchResult &result);
+    void release();       // drops the request and the temporary file
+    void dropRequest();   // drops the request only
+
+    FileTransfer *const m_owner;  // only to post deliver() to
+    const std::shared_ptr<TransferMailbox> m_box;
+    const QString m_urlText;
+    const QString m_targetPath;
+    const QString m_partPath;
+    const Kind m_kind;
+    const int m_stallMs;
+    const qint64 m_sizeLimit;
+    const qint64 m_minRate;
+    const int m_rateWindowMs;
+
+    State m_state = State::Running;
+    bool m_answerAccepted = false;
+    bool m_partOwned = false;  // the temporary file is ours to remove
+    int m_httpStatus = 0;
+    qint64 m_announced = -1;
+    qint64 m_written = 0;
+    qint64 m_writtenBack = 0;  // bytes handed to the disk's write-back so far
+    static constexpr qint64 kWriteBackBytes = 1024 * 1024;
+    QByteArray m_head;  // the first bytes, for the content check
+    QFile m_part;
+    QNetworkAccessManager *m_nam = nullptr;  // deleted later: it may be signalling
+    QPointer<QNetworkReply> m_reply;
+    QPointer<BoundedReader> m_reader;
+    QTimer *m_stall = nullptr;
+    QTimer *m_rate = nullptr;
+    QElapsedTimer m_clock;                     // since the request went out
+    QList<QPair<qint64, qint64>> m_samples;    // (ms, bytes written), oldest first
+};
+
+// One deliver() on its way at a time, however many chunks follow it.
+template <typename Change>
+void TransferWork::report(Change change)
+{
+    QMutexLocker lock(&m_box->mutex);
+    change(*m_box);
+    if (m_box->ownerGone || m_box->posted)
+        return;
+    m_box->posted = true;
+    QMetaObject::invokeMethod(m_owner, &FileTransfer::deliver, Qt::QueuedConnection);
 }
 
-void FileTransfer::start()
+void TransferWork::start()
 {
-    if (m_state != State::Idle)
-        return;
-    m_state = State::Running;
-
     QString why;
     const std::optional<QUrl> url = RequestUrl(m_urlText, &why);
     if (!url)
@@ -162,7 +240,7 @@ void FileTransfer::start()
     setActive(m_partPath, true);
     m_partOwned = true;
     m_part.setFileName(m_partPath);
-    if (!m_part.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!m_part.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
         return fail(FetchResult::Status::StoreFailed,
                     QStringLiteral("cannot write %1: %2").arg(m_partPath, m_part.errorString()));
 
@@ -170,7 +248,7 @@ void FileTransfer::start()
     m_nam = new QNetworkAccessManager;
     // The length check compares the bytes on disk with Content-Length: no compression.
     m_reply = m_nam->get(MakeRequest(*url, false));
-    m_reader = new BoundedReader(m_reply, m_sizeLimit, kReadBufferBytes,
+    m_reader = new BoundedReader(m_reply, m_sizeLimit, FileTransfer::kReadBufferBytes,
                                  [this](const QByteArray &piece) { return writePiece(piece); });
     m_reader->setParent(this);
     m_reader->onHead = [this] { return acceptAnswer(); };
@@ -191,23 +269,21 @@ void FileTransfer::start()
     m_samples = {{0, 0}};
     m_rate = new QTimer(this);
     m_rate->setInterval(qMax(10, m_rateWindowMs / 60));
-    connect(m_rate, &QTimer::timeout, this, &FileTransfer::checkRate);
+    connect(m_rate, &QTimer::timeout, this, [this] { checkRate(); });
     m_rate->start();
 }
 
-void FileTransfer::abort()
+void TransferWork::cancel()
 {
-    m_aborted = true;
-    if (m_syncing)
-        return;  // the whole file is taking its place; it ends there, unreported
     if (m_state == State::Running)
         release();
     m_state = State::Over;
+    thread()->quit();
 }
 
 // The sample taken at or last before (now - window) tells what the last whole
 // window brought.
-void FileTransfer::checkRate()
+void TransferWork::checkRate()
 {
     if (m_state != State::Running)
         return;
@@ -221,7 +297,7 @@ void FileTransfer::checkRate()
                                                 .arg(QString::number(m_minRate), QString::number(m_rateWindowMs / 1000.0)));
 }
 
-void FileTransfer::onEnded()
+void TransferWork::onEnded()
 {
     if (m_state != State::Running || !m_reply || !m_reader)
         return;
@@ -253,7 +329,7 @@ void FileTransfer::onEnded()
     succeed();
 }
 
-bool FileTransfer::acceptAnswer()
+bool TransferWork::acceptAnswer()
 {
     if (m_answerAccepted)
         return true;
@@ -265,45 +341,47 @@ bool FileTransfer::acceptAnswer()
     const QVariant length = m_reply->header(QNetworkRequest::ContentLengthHeader);
     m_announced = length.isValid() ? length.toLongLong() : -1;
     m_answerAccepted = true;
-    const QPointer<FileTransfer> self(this);
-    emit progress(0, m_announced);
-    return self && m_state == State::Running;
-}
-
-// Written as it comes, in chunks of at most kChunkBytes: a slow answer shows every
-// byte that arrived, not only whole chunks.
-bool FileTransfer::writePiece(const QByteArray &piece)
-{
-    if (m_state != State::Running || (!m_answerAccepted && !acceptAnswer()))
-        return false;
-    const QPointer<FileTransfer> self(this);
-    const qsizetype headNeeded = headBytesNeeded(m_kind);
-    for (qsizetype at = 0; at < piece.size(); at += kChunkBytes) {
-        const qint64 n = qMin<qint64>(kChunkBytes, piece.size() - at);
-        const char *chunk = piece.constData() + at;
-        if (m_head.size() < headNeeded) {
-            m_head.append(chunk, qMin<qint64>(n, headNeeded - m_head.size()));
-            // A page where a file belongs is refused as soon as it shows.
-            if (m_head.size() == headNeeded && !headIsRight()) {
-                fail(FetchResult::Status::WrongContent, QStringLiteral("the answer is not a %1 file")
-                                                            .arg(m_kind == Kind::Replay ? u"replay" : u"map"));
-                return false;
-            }
-        }
-        if (m_part.write(chunk, n) != n) {
-            fail(FetchResult::Status::StoreFailed, QStringLiteral("cannot write %1: %2").arg(m_partPath, m_part.errorString()));
-            return false;
-        }
-        m_written += n;
-        startWriteBack(false);
-        emit progress(m_written, m_announced);
-        if (!self || m_state != State::Running)
-            return false;
-    }
+    report([this](TransferMailbox &box) {
+        box.answered = true;
+        box.announced = m_announced;
+    });
     return true;
 }
 
-bool FileTransfer::headIsRight() const
+// Each piece goes to the file as it comes, in one write (the file is unbuffered:
+// a piece is up to kReadBufferBytes), and is told as the chunks of at most
+// kChunkBytes it holds: a slow answer shows every byte that arrived.
+bool TransferWork::writePiece(const QByteArray &piece)
+{
+    if (m_state != State::Running || (!m_answerAccepted && !acceptAnswer()))
+        return false;
+    const qsizetype headNeeded = headBytesNeeded(m_kind);
+    if (m_head.size() < headNeeded) {
+        m_head.append(piece.left(headNeeded - m_head.size()));
+        // A page where a file belongs is refused as soon as it shows.
+        if (m_head.size() == headNeeded && !headIsRight()) {
+            fail(FetchResult::Status::WrongContent, QStringLiteral("the answer is not a %1 file")
+                                                        .arg(m_kind == Kind::Replay ? u"replay" : u"map"));
+            return false;
+        }
+    }
+    if (m_part.write(piece) != piece.size()) {
+        fail(FetchResult::Status::StoreFailed, QStringLiteral("cannot write %1: %2").arg(m_partPath, m_part.errorString()));
+        return false;
+    }
+    QList<qint64> chunkEnds;
+    chunkEnds.reserve(piece.size() / FileTransfer::kChunkBytes + 1);
+    for (qsizetype at = 0; at < piece.size(); at += FileTransfer::kChunkBytes)
+        chunkEnds.append(m_written + qMin<qint64>(at + FileTransfer::kChunkBytes, piece.size()));
+    m_written += piece.size();
+    startWriteBack(false);
+    // Told once for the piece: a wake-up of the window's thread for every chunk
+    // would cost more than writing it.
+    report([&chunkEnds](TransferMailbox &box) { box.written.append(chunkEnds); });
+    return true;
+}
+
+bool TransferWork::headIsRight() const
 {
     switch (m_kind) {
     case Kind::Replay: return LooksLikeReplay(m_head);
@@ -315,7 +393,7 @@ bool FileTransfer::headIsRight() const
 
 // The system starts writing each MiB to the disk as it comes, without waiting
 // for it: the sync at the end then has little left to wait for.
-void FileTransfer::startWriteBack(bool all)
+void TransferWork::startWriteBack(bool all)
 {
 #ifdef Q_OS_LINUX
     const qint64 pending = m_written - m_writtenBack;
@@ -328,23 +406,26 @@ void FileTransfer::startWriteBack(bool all)
 #endif
 }
 
-// The file is synced to the disk and takes the target's name on a thread of its
-// own: a sync may take long on a busy disk, and the window goes on meanwhile.
-void FileTransfer::succeed()
+void TransferWork::succeed()
 {
     if (!m_part.flush())
         return fail(FetchResult::Status::StoreFailed, QStringLiteral("cannot write %1: %2").arg(m_partPath, m_part.errorString()));
     startWriteBack(true);
     dropRequest();
-    m_syncing = true;
-    m_syncThread = QThread::create([this] { m_syncError = syncIntoPlace(); });
-    connect(m_syncThread, &QThread::finished, this, &FileTransfer::onSynced);
-    m_syncThread->start();
+    if (const QString why = syncIntoPlace(); !why.isEmpty())
+        return fail(FetchResult::Status::StoreFailed, why);
+    // In place: no longer ours to remove.
+    setActive(m_partPath, false);
+    m_partOwned = false;
+    FetchResult result;
+    result.status = FetchResult::Status::Ok;
+    result.httpStatus = m_httpStatus;
+    finishWith(result);
 }
 
 // On the disk before it takes the target's name: after a power loss the target
 // is the old file or the whole new one, never an empty or cut one.
-QString FileTransfer::syncIntoPlace()
+QString TransferWork::syncIntoPlace()
 {
     if (!syncToDisk(m_part))
         return QStringLiteral("cannot sync %1").arg(m_partPath);
@@ -358,26 +439,7 @@ QString FileTransfer::syncIntoPlace()
     return QString();
 }
 
-void FileTransfer::onSynced()
-{
-    if (!m_syncThread)
-        return;
-    m_syncThread->wait();
-    delete m_syncThread;
-    m_syncThread = nullptr;
-    m_syncing = false;
-    if (!m_syncError.isEmpty())
-        return fail(FetchResult::Status::StoreFailed, m_syncError);
-    // In place: no longer ours to remove, also after an abort meanwhile.
-    setActive(m_partPath, false);
-    m_partOwned = false;
-    FetchResult result;
-    result.status = FetchResult::Status::Ok;
-    result.httpStatus = m_httpStatus;
-    finishWith(result);
-}
-
-void FileTransfer::fail(FetchResult::Status status, const QString &why)
+void TransferWork::fail(FetchResult::Status status, const QString &why)
 {
     FetchResult result;
     result.status = status;
@@ -386,22 +448,18 @@ void FileTransfer::fail(FetchResult::Status status, const QString &why)
     finishWith(result);
 }
 
-void FileTransfer::finishWith(const FetchResult &result)
+// Reported behind every chunk written before it; the thread then ends.
+void TransferWork::finishWith(const FetchResult &result)
 {
+    if (m_state != State::Running)
+        return;
     release();
     m_state = State::Over;
-    if (m_reported)
-        return;
-    m_reported = true;
-    // Reported from the event loop, never from inside start() or a caller's slot
-    // chain that has not unwound: the receiver may start the next transfer at once.
-    QMetaObject::invokeMethod(this, [this, result] {
-        if (!m_aborted)
-            emit finished(result);
-    }, Qt::QueuedConnection);
+    report([&result](TransferMailbox &box) { box.result = result; });
+    thread()->quit();
 }
 
-void FileTransfer::release()
+void TransferWork::release()
 {
     dropRequest();
     if (m_part.isOpen())
@@ -413,7 +471,7 @@ void FileTransfer::release()
     }
 }
 
-void FileTransfer::dropRequest()
+void TransferWork::dropRequest()
 {
     if (m_stall)
         m_stall->stop();
@@ -437,6 +495,110 @@ void FileTransfer::dropRequest()
         m_nam->deleteLater();
         m_nam = nullptr;
     }
+}
+
+FileTransfer::FileTransfer(const QString &urlText, const QString &targetPath, Kind kind, QObject *parent)
+    : QObject(parent),
+      m_urlText(urlText),
+      m_targetPath(targetPath.isEmpty() ? QString()
+                                        : QDir::cleanPath(QFileInfo(QDir::fromNativeSeparators(targetPath)).absoluteFilePath())),
+      m_kind(kind)
+{
+}
+
+FileTransfer::~FileTransfer()
+{
+    stopWork();
+}
+
+void FileTransfer::start()
+{
+    if (m_state != State::Idle)
+        return;
+    m_state = State::Running;
+    m_box = std::make_shared<TransferMailbox>();
+    m_thread = new QThread;
+    m_thread->setObjectName(QStringLiteral("transfer"));
+    m_work = new TransferWork(this, m_box);
+    m_work->moveToThread(m_thread);
+    connect(m_thread, &QThread::started, m_work, &TransferWork::start);
+    m_thread->start();
+}
+
+void FileTransfer::abort()
+{
+    m_aborted = true;
+    if (m_state == State::Running)
+        stopWork();
+    m_state = State::Over;
+}
+
+// The work is asked to stop and waited for: its temporary file is gone (a file
+// already synced into place stays) and it reports nothing more.
+void FileTransfer::stopWork()
+{
+    if (!m_thread)
+        return;
+    {
+        QMutexLocker lock(&m_box->mutex);
+        m_box->ownerGone = true;
+    }
+    QMetaObject::invokeMethod(m_work, &TransferWork::cancel, Qt::QueuedConnection);
+    m_thread->wait();
+    delete m_work;  // its thread is over: nothing of it runs any more
+    m_work = nullptr;
+    delete m_thread;
+    m_thread = nullptr;
+}
+
+// A listener that runs an event loop (a message box) lets the next deliver() in
+// while chunks are being handed on: that one returns, and this one goes on with
+// whatever arrived, so every chunk is told once and in order.
+void FileTransfer::deliver()
+{
+    if (m_delivering || m_state != State::Running)
+        return;
+    m_delivering = true;
+    const QPointer<FileTransfer> self(this);
+    for (;;) {
+        bool head = false;
+        QList<qint64> written;
+        std::optional<FetchResult> result;
+        {
+            QMutexLocker lock(&m_box->mutex);
+            m_box->posted = false;
+            head = m_box->answered && !m_headShown;
+            m_announced = m_box->announced;
+            written.swap(m_box->written);
+            result.swap(m_box->result);
+        }
+        if (head) {
+            m_headShown = true;
+            emit progress(0, m_announced);
+            if (!self)
+                return;
+        }
+        for (const qint64 w : std::as_const(written)) {
+            if (m_state != State::Running)
+                break;
+            m_written = w;
+            emit progress(w, m_announced);
+            if (!self)
+                return;
+        }
+        if (m_state != State::Running)
+            break;
+        if (result) {
+            stopWork();  // the thread has reported its last: it is ending
+            m_state = State::Over;
+            m_delivering = false;
+            emit finished(*result);
+            return;
+        }
+        if (!head && written.isEmpty())
+            break;
+    }
+    m_delivering = false;
 }
 
 QString TransferFailureReason(const FetchResult &result, FileTransfer::Kind kind)

@@ -1,6 +1,7 @@
 #pragma once
-// One file download into the game folder: a replay or a map, fetched in chunks on
-// the calling thread's event loop while the window keeps running.
+// One file download into the game folder: a replay or a map, fetched and written
+// in chunks on a thread of its own, so that the window's painting never holds the
+// transfer up. Its signals come on the thread that made it, from the event loop.
 //
 // The body goes into a temporary file beside the target and replaces the target
 // only when the whole, right file has arrived and is synced to the disk; a failed
@@ -8,20 +9,13 @@
 // it was.
 #include "web/httpget.h"
 
-#include <QByteArray>
 #include <QByteArrayView>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QList>
-#include <QPair>
 #include <QObject>
-#include <QPointer>
 #include <QString>
 
-class QNetworkAccessManager;
-class QNetworkReply;
+#include <memory>
+
 class QThread;
-class QTimer;
 
 // The first bytes of a replay file: "Warcraft III recorded game" 0x1A 0x00.
 bool LooksLikeReplay(QByteArrayView head);
@@ -31,15 +25,18 @@ bool LooksLikeMap(QByteArrayView head);
 // Where a transfer into `targetPath` writes until it is complete.
 QString TransferPartPath(const QString &targetPath);
 
-class BoundedReader;
+struct TransferMailbox;
+class TransferWork;
 
 class FileTransfer : public QObject {
     Q_OBJECT
 public:
     enum class Kind { Replay, Map, Any };
 
-    static constexpr qint64 kChunkBytes = 1024;                  // read and written at a time
-    static constexpr qint64 kReadBufferBytes = 64 * 1024;        // held by the reply at most
+    static constexpr qint64 kChunkBytes = 1024;                  // progress is told per chunk
+    // Held by the reply at most, and written at a time: a smaller buffer wakes
+    // the transfer's thread for every few KiB and halves the rate on two cores.
+    static constexpr qint64 kReadBufferBytes = 1024 * 1024;
     static constexpr int kDefaultStallMs = 30 * 1000;            // no byte for this long: TimedOut
     static constexpr qint64 kDefaultMinRate = 1024;              // bytes a second, at least ...
     static constexpr int kDefaultRateWindowMs = 60 * 1000;       // ... over any window this long: else TimedOut
@@ -71,10 +68,10 @@ public:
     void start();
 
     // Cancels a running transfer: the request is dropped, the temporary file is
-    // removed and no further signal is emitted (no finished() at all). A file that
-    // has arrived whole and is being synced into place ends there, unreported.
-    // Harmless when the transfer has not started or is already over; safe from a
-    // slot of this object's own signals.
+    // removed before abort() returns and no further signal is emitted (no
+    // finished() at all). A file that has arrived whole and is being synced into
+    // place ends there, unreported. Harmless when the transfer has not started or
+    // is already over; safe from a slot of this object's own signals.
     void abort();
 
     QString urlText() const { return m_urlText; }
@@ -86,8 +83,9 @@ public:
     qint64 announcedLength() const { return m_announced; }
 
 signals:
-    // Once with (0, announced) when a success answer starts, then after every
-    // chunk written. `announced` is the Content-Length, -1 when there is none.
+    // Once with (0, announced) when a success answer starts, then once for every
+    // chunk written, in order (chunks written meanwhile come one after another).
+    // `announced` is the Content-Length, -1 when there is none.
     void progress(qint64 written, qint64 announced);
     // Exactly once per started transfer unless abort() came first, always from the
     // event loop (never from inside start() or abort()). Ok means the target now
@@ -96,24 +94,14 @@ signals:
     void finished(const FetchResult &result);
 
 private:
+    friend class TransferWork;
     enum class State { Idle, Running, Over };
-    void onEnded();
-    bool acceptAnswer();                      // status and length known: may go on?
-    bool writePiece(const QByteArray &piece); // false when the transfer ended
-    bool headIsRight() const;
-    void checkRate();
-    void startWriteBack(bool all);
-    void fail(FetchResult::Status status, const QString &why);
-    void succeed();
-    void finishWith(const FetchResult &result);
-    void release();                   // drops the request and the temporary file
-    void dropRequest();               // drops the request only
-    QString syncIntoPlace();          // on the sync thread: why it failed, or empty
-    void onSynced();
+    // Hands on what the transfer's thread reported since the last call.
+    void deliver();
+    void stopWork();  // the transfer's thread is over when this returns
 
     const QString m_urlText;
     const QString m_targetPath;
-    const QString m_partPath;
     const Kind m_kind;
     int m_stallMs = kDefaultStallMs;
     qint64 m_sizeLimit = kDefaultSizeLimit;
@@ -121,27 +109,14 @@ private:
     int m_rateWindowMs = kDefaultRateWindowMs;
 
     State m_state = State::Idle;
-    bool m_answerAccepted = false;
-    bool m_partOwned = false;     // the temporary file is ours to remove
-    bool m_reported = false;      // finished() is on its way
     bool m_aborted = false;
-    int m_httpStatus = 0;
+    bool m_delivering = false;
+    bool m_headShown = false;
     qint64 m_announced = -1;
     qint64 m_written = 0;
-    qint64 m_writtenBack = 0;  // bytes handed to the disk's write-back so far
-    static constexpr qint64 kWriteBackBytes = 1024 * 1024;
-    QByteArray m_head;  // the first bytes, for the content check
-    QFile m_part;
-    QNetworkAccessManager *m_nam = nullptr;  // deleted later: it may be signalling
-    QPointer<QNetworkReply> m_reply;
-    QPointer<BoundedReader> m_reader;
-    QThread *m_syncThread = nullptr;
-    bool m_syncing = false;
-    QString m_syncError;
-    QTimer *m_stall = nullptr;
-    QTimer *m_rate = nullptr;
-    QElapsedTimer m_clock;                     // since the request went out
-    QList<QPair<qint64, qint64>> m_samples;    // (ms, bytes written), oldest first
+    std::shared_ptr<TransferMailbox> m_box;
+    QThread *m_thread = nullptr;
+    TransferWork *m_work = nullptr;  // lives on m_thread
 };
 
 // Why a transfer failed, as the user reads it: a fixed Chinese text for each

@@ -6,7 +6,9 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 
 #include <dlfcn.h>
@@ -36,6 +38,14 @@ protected:
     QTemporaryDir dir;
     const QString folder = dir.filePath(QStringLiteral("replay")), target = folder + u8s("/9：5：7 _Sky VS 风神 (1003).w3g");
     QString melee(const char *path) const { return site.roots().melee + QLatin1String(path); }
+    // A map of 64 KiB that takes about half a second to come.
+    static DemoResponse slowMap()
+    {
+        DemoResponse r = DemoResponse::streamed(QByteArray("HM3W"), "m", QByteArray(), 64 * 1024);
+        r.streamPieceBytes = 4096;
+        r.streamIntervalMs = 30;
+        return r;
+    }
     // Runs one transfer until it reports, `stop` returns true after a chunk, or a
     // minute passes; then deletes it, running or not, and lets late signals come.
     Outcome run(const QString &url, const QString &to, Kind kind = Kind::Replay, int stallMs = FileTransfer::kDefaultStallMs,
@@ -138,9 +148,10 @@ TEST_F(Transfer, UnwritableTargetsAndForeignAddressesFetchNothing)
     EXPECT_FALSE(QDir(dir.filePath(QStringLiteral("new"))).exists());
 
     // The target turns into a folder while the file comes in: it cannot take its place.
+    site.server().setOverride(QStringLiteral("melee"), "/slowmap", slowMap());
     const QString late = dir.filePath(QStringLiteral("Maps/late.w3x"));
     const auto block = [&](FileTransfer &) { WriteBytes(late + QStringLiteral("/inside"), "x"); return false; };
-    EXPECT_EQ(run(melee("/_files/map/1048576"), late, Kind::Map, 30000, FileTransfer::kDefaultSizeLimit, block).result.status, Status::StoreFailed);
+    EXPECT_EQ(run(melee("/slowmap"), late, Kind::Map, 30000, FileTransfer::kDefaultSizeLimit, block).result.status, Status::StoreFailed);
     EXPECT_EQ(FilesBelow(dir.filePath(QStringLiteral("Maps"))), QStringList{QStringLiteral("late.w3x/inside")});
 }
 
@@ -171,9 +182,42 @@ TEST_F(Transfer, AnEventLoopInsideTheProgressKeepsTheFileWholeAndInOrder)
 // while it runs leaves nothing either.
 TEST_F(Transfer, DeletedMidTransferLeavesNothing)
 {
+    site.server().setOverride(QStringLiteral("melee"), "/slowmap", slowMap());
     const QString big = dir.filePath(QStringLiteral("Maps/big.w3x"));
-    run(melee("/_files/map/1048576"), big, Kind::Map, 30000, FileTransfer::kDefaultSizeLimit, [](FileTransfer &t) { return t.bytesWritten() > 0; });
+    run(melee("/slowmap"), big, Kind::Map, 30000, FileTransfer::kDefaultSizeLimit, [](FileTransfer &t) { return t.bytesWritten() > 0; });
     EXPECT_EQ(FilesBelow(dir.path()), QStringList());
+}
+
+// The window's thread held up (a long paint, a slow handler) does not hold the
+// transfer up: the file comes in and takes its place meanwhile, and the progress
+// then tells every chunk, in order, before the end.
+TEST_F(Transfer, AWindowThreadHeldUpDoesNotHoldTheFileUp)
+{
+    const QString map = dir.filePath(QStringLiteral("Maps/held.w3x"));
+    constexpr qint64 kBytes = 1048576;
+    QList<qint64> told;
+    qint64 onDiskAfterHold = -1;
+    const auto hold = [&](FileTransfer &t) {
+        told.append(t.bytesWritten());
+        if (onDiskAfterHold < 0 && t.bytesWritten() > 0) {
+            QElapsedTimer clock;
+            clock.start();
+            while (clock.elapsed() < 5000 && QFileInfo(map).size() < kBytes)
+                QThread::msleep(10);  // no event loop: the thread is simply busy
+            onDiskAfterHold = QFileInfo(map).size();
+        }
+        return false;
+    };
+    const Outcome r = run(melee("/_files/map/1048576"), map, Kind::Map, 30000, FileTransfer::kDefaultSizeLimit, hold);
+    EXPECT_EQ(r.result.status, Status::Ok);
+    EXPECT_EQ(onDiskAfterHold, kBytes);
+    // The answer's start, then every chunk of at most 1 KiB as it was written.
+    ASSERT_FALSE(told.isEmpty());
+    EXPECT_EQ(told.first(), 0);
+    EXPECT_EQ(told.last(), kBytes);
+    for (qsizetype i = 1; i < told.size(); ++i)
+        ASSERT_TRUE(told[i] > told[i - 1] && told[i] - told[i - 1] <= 1024) << i << ": " << told[i - 1] << " -> " << told[i];
+    EXPECT_GE(told.size(), kBytes / 1024 + 1);
 }
 
 TEST(TransferHead, ReplayAndMapHeadersAreRecognised)
