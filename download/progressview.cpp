@@ -50,8 +50,9 @@ void ProgressView::start(qint64 announced)
     // A length of 0 keeps a range of its own: (0, 0) is the busy bar.
     if (m_bar && announced >= 0)
         m_bar->setRange(0, qMax(1, BarValue(announced)));
+    hold();
     put(true);
-    settle();
+    m_started = true;
 }
 
 void ProgressView::step(qint64 written, qint64 announced)
@@ -59,20 +60,17 @@ void ProgressView::step(qint64 written, qint64 announced)
     m_written = written;
     m_announced = announced;
     const bool last = announced >= 0 && written >= announced;
+    const bool first = !m_holding || m_started;
+    m_started = false;
+    if (first || last || m_boxChanged) {
+        hold();
+        put(true);
+        return;
+    }
+    m_pending = true;
     // The frame's end is also seen here: under a stream of chunks the frame
     // timer's tick may come late.
-    if (m_holding && !m_boxChanged && !last && !m_frameClock.hasExpired(kFrameMs)) {
-        m_pending = true;
-        return;
-    }
-    if (m_holding && !m_boxChanged && !last) {
-        m_pending = true;
-        settle();
-        return;
-    }
-    hold();
-    put(true);
-    if (last)
+    if (m_frameClock.hasExpired(kFrameMs))
         settle();
 }
 
@@ -94,9 +92,21 @@ void ProgressView::settle()
     }
 }
 
+// The last values go in and the bar and box paint with whatever the end of the
+// download changes next, in one go.
 void ProgressView::end(bool ok)
 {
-    settle();
+    m_frame.stop();
+    if (m_pending)
+        put(!m_boxChanged);
+    if (m_holding) {
+        m_holding = false;
+        if (m_bar)
+            m_bar->setUpdatesEnabled(true);
+        if (m_box)
+            m_box->viewport()->setUpdatesEnabled(true);
+    }
+    m_started = false;
     if (!m_bar)
         return;
     const int maximum = m_bar->maximum() > 0 ? m_bar->maximum() : qMax(1, BarValue(m_written));
