@@ -28,10 +28,14 @@ static_assert(std::size(kMigrations) == kIndexSchemaVersion);
 IndexProblem problemOf(const QSqlError &e)
 {
     bool ok = false;
-    const int code = e.nativeErrorCode().toInt(&ok) & 0xff;  // primary result code
+    const int extended = e.nativeErrorCode().toInt(&ok);
     if (!ok)
         return IndexProblem::CannotOpen;
-    switch (code) {
+    // The shared-memory file beside a WAL index cannot grow: on a full disk this
+    // comes before any write of the index itself.
+    if (extended == 4874)  // SQLITE_IOERR_SHMSIZE
+        return IndexProblem::DiskFull;
+    switch (extended & 0xff) {  // primary result code
     case 5:  // SQLITE_BUSY
     case 6:  // SQLITE_LOCKED
         return IndexProblem::Locked;

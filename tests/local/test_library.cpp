@@ -1,5 +1,6 @@
 // The local library without the window: the index on disk (first open, second
-// open, touched, deleted, damaged, locked, read-only, newer), the watched folder,
+// open, touched, deleted, damaged, locked, read-only, newer, on a full disk), the
+// watched folder,
 // the copies of LastReplay.w3g, search and duplicates, in a temporary replay folder
 // with a temporary data folder (QStandardPaths' test mode). Real replays from
 // tests/data/real-replays, with the facts its README names.
@@ -17,10 +18,30 @@
 #include <QStandardPaths>
 #include <QThread>
 
+#include <atomic>
+#include <cerrno>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
+
+// A full disk for the files whose path holds this text while it is set: every
+// write the database makes to them fails as the system says when no block is left.
+static std::atomic<const char *> g_diskFullFor{nullptr};
+extern "C" ssize_t pwrite64(int fd, const void *buf, size_t n, off_t offset)
+{
+    static const auto real = reinterpret_cast<ssize_t (*)(int, const void *, size_t, off_t)>(dlsym(RTLD_NEXT, "pwrite64"));
+    if (const char *full = g_diskFullFor) {
+        char path[4096];
+        const ssize_t len = readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), path, sizeof path - 1);
+        if (len > 0 && std::string_view(path, len).find(full) != std::string_view::npos) {
+            errno = ENOSPC;
+            return -1;
+        }
+    }
+    return real(fd, buf, n, offset);
+}
 
 namespace {
 const ReplayRace H = ReplayRace::Human, O = ReplayRace::Orc, N = ReplayRace::NightElf, U = ReplayRace::Undead,
@@ -182,6 +203,10 @@ TEST_F(Library, ATroubledIndexStillLists)
              QFile::setPermissions(db, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
          },
          "录像索引不能写入"},
+        // Full when the index opens (its shared-memory file cannot grow), and full
+        // only when the new replay's row is written.
+        {"full", [&] { g_diskFullFor = "library.sqlite"; }, [&] { g_diskFullFor = nullptr; }, "磁盘已满，录像索引未能保存"},
+        {"full on write", [&] { g_diskFullFor = "library.sqlite-wal"; }, [&] { g_diskFullFor = nullptr; }, "磁盘已满，录像索引未能保存"},
     };
     for (const Case &c : cases) {
         QFile::remove(db + QStringLiteral("-wal"));
