@@ -527,7 +527,6 @@ void FileTransfer::start()
 
 void FileTransfer::abort()
 {
-    m_aborted = true;
     if (m_state == State::Running)
         stopWork();
     m_state = State::Over;

@@ -109,7 +109,6 @@ private:
     int m_rateWindowMs = kDefaultRateWindowMs;
 
     State m_state = State::Idle;
-    bool m_aborted = false;
     bool m_delivering = false;
     bool m_headShown = false;
     qint64 m_announced = -1;
