@@ -76,6 +76,13 @@ void ProgressView::step(qint64 written, qint64 announced)
 
 void ProgressView::settle()
 {
+    letGo(true);
+}
+
+// The frame ends: the newest value goes in and the held painting is let go, now
+// or with whatever changes next.
+void ProgressView::letGo(bool paintNow)
+{
     m_frame.stop();
     if (m_pending)
         put(!m_boxChanged);
@@ -84,28 +91,21 @@ void ProgressView::settle()
     m_holding = false;
     if (m_bar) {
         m_bar->setUpdatesEnabled(true);
-        m_bar->repaint();
+        if (paintNow)
+            m_bar->repaint();
     }
     if (m_box) {
         m_box->viewport()->setUpdatesEnabled(true);
-        m_box->viewport()->repaint();
+        if (paintNow)
+            m_box->viewport()->repaint();
     }
 }
 
-// The last values go in and the bar and box paint with whatever the end of the
-// download changes next, in one go.
+// The bar and box paint with whatever the end of the download changes next, in
+// one go.
 void ProgressView::end(bool ok)
 {
-    m_frame.stop();
-    if (m_pending)
-        put(!m_boxChanged);
-    if (m_holding) {
-        m_holding = false;
-        if (m_bar)
-            m_bar->setUpdatesEnabled(true);
-        if (m_box)
-            m_box->viewport()->setUpdatesEnabled(true);
-    }
+    letGo(false);
     m_started = false;
     if (!m_bar)
         return;

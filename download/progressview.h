@@ -38,6 +38,7 @@ public:
 
 private:
     void hold();
+    void letGo(bool paintNow);
     void put(bool text);
 
     static constexpr int kFrameMs = 15;
