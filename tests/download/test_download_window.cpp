@@ -251,10 +251,6 @@ TEST_F(DownloadWindow, PressesSelectionsAndCloseMidTransfer)
         return WaitFor([&] { return w->ProgressBar1->maximum() == 256 * 1024 && w->ProgressBar1->value() > 0 && w->ProgressBar1->value() < 256 * 1024; });
     };
     ASSERT_TRUE(midway());
-    // Between two frames the window holds back the bar's and the box's painting;
-    // a picture is a frame of its own.
-    w->ProgressBar1->setUpdatesEnabled(true);
-    w->Text6->viewport()->setUpdatesEnabled(true);
     SaveScreenshot(w, "download-progress.png");
     // Another replay's fields and a second press, whose offer to cancel is declined,
     // neither start nor move anything; the map step reads the fields as they are then.

@@ -27,6 +27,11 @@ void SaveScreenshot(QWidget *widget, const QString &name)
         dir = QStringLiteral(QUILLMARK_DEFAULT_SCREENSHOTS);
     QDir().mkpath(dir);
     QCoreApplication::processEvents();
+    // A picture is a frame of its own: painting the window holds back between two
+    // frames (the download's bar and text) is let go for it, or it shows black.
+    for (QWidget *held : widget->findChildren<QWidget *>())
+        if (!held->updatesEnabled() && held->isVisibleTo(widget))
+            held->setUpdatesEnabled(true);
     widget->grab().save(QDir(dir).filePath(name));
 }
 
